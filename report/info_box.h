@@ -1,0 +1,4 @@
+// The "&Info" report box.
+#pragma once
+
+void showInfoReport();

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and running Tunelark need.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake pkg-config
+  # window layer, engine libraries
+  qt6-base-dev libsdl2-dev libcurl4-openssl-dev ca-certificates
+  libmpg123-dev libogg-dev libvorbis-dev libsoxr-dev libfaad-dev libopusfile-dev
+  fonts-dejavu-core
+  # tests: framework, sanitizer runtimes, fixture makers, a real streaming server
+  libgtest-dev googletest clang libclang-rt-14-dev
+  lame vorbis-tools sox python3 icecast2 ezstream
+  # running without a display, screenshots
+  xvfb xauth x11-apps imagemagick dbus
+  # benchmarks
+  libbenchmark-dev mpv ffmpeg
+)
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -q
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
