@@ -2,5 +2,4 @@
 #pragma once
 
 char* buildVersionText();  // heap string, free()
-char* buildDeviceList();   // 300-character heap buffer, delete[]
 void loadPlugins();        // appends to player.pluginText

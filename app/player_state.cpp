@@ -1,0 +1,3 @@
+#include "app/player_state.h"
+
+PlayerState player;
