@@ -3,3 +3,8 @@
 
 // Thread procedure; owns and frees `url` (a heap string from lookupStationUrl).
 void connectStream(void* url);
+
+// Starts connectStream on a detached thread of its own. The latest call wins:
+// a connection that completes after a later one has begun frees its own
+// stream and changes nothing else.
+void startConnectThread(char* url);

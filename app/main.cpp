@@ -1,0 +1,6 @@
+#include "app/program_entry.h"
+
+int main()
+{
+    return programEntry();
+}

@@ -1,0 +1,71 @@
+#include "app/main_window.h"
+
+#include <cstdio>
+
+#include "app/player_state.h"
+#include "app/resources/resource_ids.h"
+#include "engine/bass.h"
+#include "playback/equalizer.h"
+
+INT_PTR mainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    player.mainWindow = window;
+    switch (message) {
+    case WM_INITDIALOG:
+        onInitDialog();
+        return 1;
+    case WM_COMMAND:
+        onCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+        return 1;
+    case WM_TIMER:
+        onTimer();
+        return 1;
+    case WM_HSCROLL:
+        onVolumeScroll(reinterpret_cast<HWND>(lParam));
+        return 1;
+    case WM_VSCROLL:
+        onEffectScroll(reinterpret_cast<HWND>(lParam));
+        return 1;
+    case WM_CLOSE:
+        onClose();
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+void onTimer()
+{
+    HWND window = player.mainWindow;
+    if (HSTREAM stream = player.stream) {
+        DWORD level = BASS_ChannelGetLevel(stream);
+        // A failed query (the stream has just ended and freed itself) is
+        // silence, not the full-scale reading its all-ones result would give.
+        if (level == static_cast<DWORD>(-1))
+            level = 0;
+        SendDlgItemMessageA(window, IDC_LEVEL_LEFT, PBM_SETPOS, LOWORD(level), 0);
+        SendDlgItemMessageA(window, IDC_LEVEL_RIGHT, PBM_SETPOS, HIWORD(level), 0);
+    }
+    char load[10];
+    snprintf(load, sizeof load, "%.2f %%", BASS_GetCPU());
+    SendDlgItemMessageA(window, IDC_CPU, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(load));
+}
+
+void onVolumeScroll(HWND slider)
+{
+    player.volumePercent = static_cast<int>(SendMessageA(slider, TBM_GETPOS, 0, 0));
+    BASS_ChannelSetAttribute(player.stream, BASS_ATTRIB_VOL, player.volumePercent / 100.0f);
+}
+
+void onEffectScroll(HWND slider)
+{
+    if (slider)
+        applyEffectSlider(GetDlgCtrlID(slider) - IDC_EFFECT0);
+}
+
+void onClose()
+{
+    // The record file is left to the process's end, which flushes and closes it.
+    BASS_Free();
+    EndDialog(player.mainWindow, 0);
+}

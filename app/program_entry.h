@@ -1,0 +1,5 @@
+#pragma once
+
+// Runs the player: the single-instance guard, then the main dialog. Returns
+// the exit code.
+int programEntry();

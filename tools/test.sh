@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test. Extra cmake options may be given in
+# TUNELARK_CMAKE_OPTIONS and another build folder in TUNELARK_BUILD_DIR;
+# ctest arguments may follow on the command line.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+bash tools/setup.sh
+build="${TUNELARK_BUILD_DIR:-build-tests}"
+# shellcheck disable=SC2086
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${TUNELARK_CMAKE_OPTIONS:-} >/dev/null
+cmake --build "$build" -j"$(nproc)"
+
+# One real Icecast server (with its source clients) for every test that needs it.
+if [ -z "${ICECAST_PORT:-}" ] && [ -x tests/support/icecast/start.sh ]; then
+  eval "$(bash tests/support/icecast/start.sh | grep '^ICECAST_PORT=')"
+  export ICECAST_PORT
+  trap 'bash tests/support/icecast/stop.sh >/dev/null 2>&1 || true' EXIT
+fi
+
+ctest --test-dir "$build" --output-on-failure -j2 "$@"
