@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "recording/record_names.h"
+
+TEST(RecordStem, IsTheTextBeforeTheLastDashWithoutTrailingBlanks)
+{
+    EXPECT_EQ(recordStem("Some Band - Song Name"), "Some Band");
+    EXPECT_EQ(recordStem("A-ha - Take On Me"), "A-ha");
+    EXPECT_EQ(recordStem("Artist-Song"), "Artist");
+    EXPECT_EQ(recordStem("Artist \t - Song"), "Artist");
+    EXPECT_EQ(recordStem("Artist -"), "Artist");
+    EXPECT_EQ(recordStem(" - Song"), "");
+    EXPECT_EQ(recordStem("-"), "");
+    EXPECT_EQ(recordStem("  Lead - Song"), "  Lead");
+}
+
+TEST(RecordStem, NoDashOrNoTitleMeansTheScratchFile)
+{
+    EXPECT_FALSE(recordStem(nullptr).has_value());
+    EXPECT_FALSE(recordStem("Jingle").has_value());
+    EXPECT_FALSE(recordStem("").has_value());
+    EXPECT_STREQ(kScratchRecordName, "r.tmp");
+}
+
+TEST(NumberedRecordName, NumbersWithAtLeastTwoDigits)
+{
+    EXPECT_EQ(numberedRecordName(7, "Some Band"), "07-Some Band.mp3");
+    EXPECT_EQ(numberedRecordName(42, "X"), "42-X.mp3");
+    EXPECT_EQ(numberedRecordName(123, "X"), "123-X.mp3");
+    EXPECT_EQ(numberedRecordName(8, ""), "08-.mp3");
+}
+
+TEST(NumberedRecordName, ReplacesCharactersThatCannotStandInAName)
+{
+    EXPECT_EQ(numberedRecordName(1, "AC/DC"), "01-AC_DC.mp3");
+    EXPECT_EQ(numberedRecordName(1, "../../etc/passwd"), "01-.._.._etc_passwd.mp3");
+    EXPECT_EQ(numberedRecordName(1, "..\\..\\x"), "01-.._.._x.mp3");
+    EXPECT_EQ(numberedRecordName(1, "a:b*c?d\"e<f>g|h"), "01-a_b_c_d_e_f_g_h.mp3");
+    EXPECT_EQ(numberedRecordName(1, std::string("t\tn\nr\rz\x7f\x01", 9)), "01-t_n_r_z__.mp3");
+    // Letters of any code page stay as they are.
+    EXPECT_EQ(numberedRecordName(2, "\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE"), "02-\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE.mp3");
+    EXPECT_EQ(numberedRecordName(2, "\xCA\xE8\xED\xEE"), "02-\xCA\xE8\xED\xEE.mp3");
+}
+
+TEST(NumberedRecordName, KeepsWithin99Characters)
+{
+    // "NN-" + 92 + ".mp3" = 99 exactly; one more is cut back to 99.
+    EXPECT_EQ(numberedRecordName(5, std::string(92, 's')), "05-" + std::string(92, 's') + ".mp3");
+    EXPECT_EQ(numberedRecordName(5, std::string(93, 's')), "05-" + std::string(92, 's') + ".mp3");
+    EXPECT_EQ(numberedRecordName(100, std::string(500, 's')).size(), 99u);
+    EXPECT_EQ(numberedRecordName(100, std::string(500, 's')), "100-" + std::string(91, 's') + ".mp3");
+    // A UTF-8 stem loses whole characters only.
+    std::string cyrillic;
+    for (int i = 0; i < 60; ++i)
+        cyrillic += "\xD1\x8F";
+    std::string name = numberedRecordName(5, cyrillic);
+    EXPECT_EQ(name, "05-" + cyrillic.substr(0, 92) + ".mp3");
+    name = numberedRecordName(10, "x" + cyrillic);
+    EXPECT_EQ(name, "10-x" + cyrillic.substr(0, 90) + ".mp3");
+}
+
+TEST(NumberedRecordName, NoStemLeadsOutOfTheFolder)
+{
+    std::mt19937 rng(99);
+    const char alphabet[] = "./\\:*?\"<>|\t\n-aZ \xD0\x9F\xFF";
+    for (int round = 0; round < 20000; ++round) {
+        std::string stem;
+        size_t n = rng() % 140;
+        for (size_t i = 0; i < n; ++i)
+            stem += alphabet[rng() % (sizeof alphabet - 1)];
+        int number = static_cast<int>(rng() % 1000);
+        std::string name = numberedRecordName(number, stem);
+        ASSERT_LE(name.size(), kRecordNameMax);
+        ASSERT_EQ(name.find_first_of("/\\:*?\"<>|\t\n"), std::string::npos) << name;
+        ASSERT_NE(name, ".");
+        ASSERT_NE(name, "..");
+        ASSERT_EQ(name.compare(name.size() - 4, 4, ".mp3"), 0);
+        ASSERT_EQ(name.find(std::to_string(number) + "-"), number < 10 ? 1u : 0u);
+    }
+}
+
+TEST(IsRecordingName, MatchesMp3InAnyLetterCase)
+{
+    EXPECT_TRUE(isRecordingName("01-Band.mp3"));
+    EXPECT_TRUE(isRecordingName("x.MP3"));
+    EXPECT_TRUE(isRecordingName("x.Mp3"));
+    EXPECT_TRUE(isRecordingName(".mp3"));
+    EXPECT_FALSE(isRecordingName("r.tmp"));
+    EXPECT_FALSE(isRecordingName("x.mp3.part"));
+    EXPECT_FALSE(isRecordingName("mp3"));
+    EXPECT_FALSE(isRecordingName("x.mp4"));
+    EXPECT_FALSE(isRecordingName("x_mp3"));
+    EXPECT_FALSE(isRecordingName(""));
+}
