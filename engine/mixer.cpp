@@ -1,0 +1,80 @@
+#include "engine/mixer.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+namespace engine {
+
+Mixer::Mixer(int rate, int channels, int maxFrames)
+    : rate_(rate), channels_(channels), maxFrames_(maxFrames),
+      scratch_(size_t(maxFrames) * kMaxSourceChannels) {}
+
+void Mixer::render(float* out, int frames) {
+    auto begin = std::chrono::steady_clock::now();
+    for (int done = 0; done < frames;) {
+        int chunk = std::min(frames - done, maxFrames_);
+        renderChunk(out + size_t(done) * channels_, chunk);
+        done += chunk;
+    }
+    std::chrono::duration<double> spent = std::chrono::steady_clock::now() - begin;
+    measureLoad(spent.count(), frames);
+}
+
+void Mixer::renderChunk(float* out, int frames) {
+    std::memset(out, 0, sizeof(float) * size_t(frames) * channels_);
+    {
+        std::lock_guard lock(sourcesMutex_);
+        for (auto& source : sources_) source->mixInto(out, frames, channels_, scratch_.data());
+    }
+    applyMasterVolume(out, frames);
+}
+
+void Mixer::applyMasterVolume(float* out, int frames) {
+    float target = volume_.load(std::memory_order_relaxed);
+    // A change ramps over 5 ms: a jump in gain would be heard as a click.
+    int rampFrames = std::max(1, rate_ / 200);
+    float step = (target - appliedVolume_) / float(rampFrames);
+    for (int i = 0; i < frames; ++i) {
+        if (appliedVolume_ != target) {
+            appliedVolume_ += step;
+            if ((step > 0 && appliedVolume_ > target) || (step < 0 && appliedVolume_ < target))
+                appliedVolume_ = target;
+        }
+        float* frame = out + size_t(i) * channels_;
+        for (int c = 0; c < channels_; ++c)
+            frame[c] = std::clamp(frame[c] * appliedVolume_, -1.0f, 1.0f);
+    }
+}
+
+void Mixer::measureLoad(double seconds, int frames) {
+    if (frames <= 0) return;
+    double percent = seconds * rate_ / frames * 100.0;
+    // Smoothed over about ten buffers, so the display does not flicker.
+    float smoothed = cpu_.load(std::memory_order_relaxed);
+    smoothed += float((percent - smoothed) * 0.1);
+    cpu_.store(smoothed, std::memory_order_relaxed);
+}
+
+void Mixer::add(std::shared_ptr<MixSource> source) {
+    std::lock_guard lock(sourcesMutex_);
+    sources_.push_back(std::move(source));
+}
+
+void Mixer::remove(const MixSource* source) {
+    std::shared_ptr<MixSource> removed;  // dies after the lock is released
+    std::lock_guard lock(sourcesMutex_);
+    auto it = std::find_if(sources_.begin(), sources_.end(),
+                           [source](const auto& s) { return s.get() == source; });
+    if (it == sources_.end()) return;
+    removed = std::move(*it);
+    sources_.erase(it);
+}
+
+void Mixer::setMasterVolume(float volume) { volume_.store(volume, std::memory_order_relaxed); }
+
+float Mixer::masterVolume() const { return volume_.load(std::memory_order_relaxed); }
+
+float Mixer::cpuPercent() const { return cpu_.load(std::memory_order_relaxed); }
+
+}  // namespace engine

@@ -1,0 +1,62 @@
+// The mixer: on the output's thread, sums every source into the device
+// format, applies the master volume, clips, and measures its own load.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace engine {
+
+// The most channels a source may carry (7.1).
+constexpr int kMaxSourceChannels = 8;
+
+class MixSource {
+public:
+    virtual ~MixSource() = default;
+    // Output thread: adds the next `frames` frames into `out` (interleaved,
+    // `channels` per frame). `scratch` holds frames * kMaxSourceChannels
+    // floats. Must not allocate or wait for a control call.
+    virtual void mixInto(float* out, int frames, int channels, float* scratch) = 0;
+};
+
+class Mixer {
+public:
+    Mixer(int rate, int channels, int maxFrames);
+
+    // Output thread only.
+    void render(float* out, int frames);
+
+    // Any thread. remove() returns once no mix uses the source any more.
+    void add(std::shared_ptr<MixSource> source);
+    void remove(const MixSource* source);
+
+    void setMasterVolume(float volume);
+    float masterVolume() const;
+    float cpuPercent() const;
+    int rate() const { return rate_; }
+    int channels() const { return channels_; }
+
+private:
+    void renderChunk(float* out, int frames);
+    void applyMasterVolume(float* out, int frames);
+    void measureLoad(double seconds, int frames);
+
+    const int rate_;
+    const int channels_;
+    const int maxFrames_;
+
+    // Lock order: sourcesMutex_ is held by the output thread for a whole
+    // chunk; control calls hold it only to edit the list, never while
+    // waiting for anything else.
+    std::mutex sourcesMutex_;
+    std::vector<std::shared_ptr<MixSource>> sources_;  // guarded by sourcesMutex_
+
+    std::vector<float> scratch_;   // output thread only
+    float appliedVolume_ = 1.0f;   // output thread only
+    std::atomic<float> volume_{1.0f};
+    std::atomic<float> cpu_{0.0f};
+};
+
+}  // namespace engine

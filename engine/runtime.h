@@ -1,0 +1,41 @@
+// The running engine between BASS_Init and BASS_Free: the output, its mixer
+// and the dispatcher thread. Calls take a reference to it and use it with no
+// lock held; BASS_Free detaches it first, so a call racing with BASS_Free
+// either sees the old runtime (still whole until the last reference goes) or
+// none.
+#pragma once
+
+#include <memory>
+#include <mutex>
+
+#include "engine/bass.h"
+#include "engine/mixer.h"
+#include "engine/output/output.h"
+#include "engine/sync_dispatch.h"
+
+namespace engine {
+
+struct Runtime {
+    int device = 0;           // immutable after BASS_Init
+    DWORD initFlags = 0;      // immutable
+    bool usesSdl = false;     // immutable
+    out::Format format;       // immutable
+    std::unique_ptr<Mixer> mixer;             // immutable pointer; torn down by BASS_Free
+    std::unique_ptr<out::Output> output;      // BASS_Init / BASS_Free only
+    std::unique_ptr<SyncDispatcher> dispatcher;  // BASS_Init / BASS_Free only
+};
+
+// Guards which runtime is current (and, in the stream table, that a stream is
+// registered only with the runtime that is current). Held briefly, never
+// while a callback runs or a thread is joined.
+std::mutex& runtimeMutex();
+
+// The current runtime, or null before BASS_Init / after BASS_Free.
+std::shared_ptr<Runtime> currentRuntime();
+// Needs runtimeMutex() held.
+std::shared_ptr<Runtime>& currentRuntimeLocked();
+
+// The current runtime; null with BASS_ERROR_INIT set when there is none.
+std::shared_ptr<Runtime> requireRuntime();
+
+}  // namespace engine

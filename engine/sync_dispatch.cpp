@@ -1,0 +1,76 @@
+#include "engine/sync_dispatch.h"
+
+#include <atomic>
+#include <deque>
+#include <mutex>
+#include <semaphore>
+#include <thread>
+
+namespace engine {
+
+struct SyncDispatcher::State {
+    std::function<void()> onWake;  // immutable
+    std::binary_semaphore wake{0};
+    std::atomic<bool> wakePending{false};
+    std::atomic<bool> stopping{false};
+    std::mutex mutex;
+    std::deque<std::function<void()>> tasks;  // guarded by mutex
+    std::thread thread;
+
+    void signal() {
+        if (!wakePending.exchange(true)) wake.release();
+    }
+
+    void runTasks() {
+        std::deque<std::function<void()>> batch;
+        {
+            std::lock_guard lock(mutex);
+            batch.swap(tasks);
+        }
+        for (auto& task : batch) task();
+    }
+
+    static void run(std::shared_ptr<State> self) {
+        for (;;) {
+            self->wake.acquire();
+            // Cleared before the work: a signal raised during it wakes us again.
+            self->wakePending.store(false);
+            self->runTasks();
+            if (self->onWake) self->onWake();
+            if (self->stopping.load()) {
+                self->runTasks();
+                return;
+            }
+        }
+    }
+};
+
+SyncDispatcher::SyncDispatcher(std::function<void()> onWake) : state_(std::make_shared<State>()) {
+    state_->onWake = std::move(onWake);
+    state_->thread = std::thread(&State::run, state_);
+}
+
+SyncDispatcher::~SyncDispatcher() {
+    state_->stopping.store(true);
+    state_->signal();
+    if (onThisThread())
+        state_->thread.detach();
+    else
+        state_->thread.join();
+}
+
+void SyncDispatcher::post(std::function<void()> task) {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->tasks.push_back(std::move(task));
+    }
+    state_->signal();
+}
+
+void SyncDispatcher::signal() { state_->signal(); }
+
+bool SyncDispatcher::onThisThread() const {
+    return std::this_thread::get_id() == state_->thread.get_id();
+}
+
+}  // namespace engine
