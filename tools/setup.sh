@@ -12,7 +12,7 @@ packages=(
   fonts-dejavu-core
   # tests: framework, sanitizer runtimes, fixture makers, a real streaming server
   libgtest-dev googletest clang libclang-rt-14-dev
-  lame vorbis-tools sox python3 icecast2 ezstream
+  lame vorbis-tools sox python3 icecast2 ezstream curl
   # running without a display, screenshots
   xvfb xauth x11-apps imagemagick dbus
   # benchmarks
