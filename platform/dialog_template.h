@@ -16,6 +16,10 @@ struct ControlTemplate {
     DWORD style;          // WS_*, SS_*, BS_*, LBS_*, TBS_*, PBS_* bits
     DWORD exStyle;        // WS_EX_* bits
     int x, y, cx, cy;     // dialog units
+    // UTF-8 name for screen readers when the caption does not name the
+    // control (list boxes, sliders, meters, empty frames); a static text is
+    // always named by its current text and gets this as its description.
+    const char* accessibleName = nullptr;
 };
 
 struct DialogTemplate {

@@ -59,6 +59,7 @@ typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 #define WM_VSCROLL 0x0115
 #define WM_USER 0x0400
 
+#define WA_INACTIVE 0
 #define WA_ACTIVE 1
 #define ICON_SMALL 0
 #define ICON_BIG 1
@@ -107,12 +108,24 @@ typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 #define PBM_GETRANGE (WM_USER + 7)
 #define PBM_GETPOS (WM_USER + 8)
 
-// commands
+// commands and message box results
 #define IDOK 1
 #define IDCANCEL 2
+#define IDABORT 3
+#define IDRETRY 4
+#define IDIGNORE 5
+#define IDYES 6
+#define IDNO 7
 
 // message boxes
 #define MB_OK 0x00000000
+#define MB_OKCANCEL 0x00000001
+#define MB_ABORTRETRYIGNORE 0x00000002
+#define MB_YESNOCANCEL 0x00000003
+#define MB_YESNO 0x00000004
+#define MB_RETRYCANCEL 0x00000005
+#define MB_TYPEMASK 0x0000000F
+#define MB_ICONMASK 0x000000F0
 #define MB_ICONERROR 0x00000010
 #define MB_ICONQUESTION 0x00000020
 #define MB_ICONWARNING 0x00000030
@@ -143,7 +156,13 @@ typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 
 #define SS_LEFT 0x0L
 #define SS_CENTER 0x1L
+#define SS_RIGHT 0x2L
+#define SS_TYPEMASK 0x1FL
+#define SS_NOPREFIX 0x80L
 #define BS_PUSHBUTTON 0x0L
+#define BS_CHECKBOX 0x2L
+#define BS_RADIOBUTTON 0x4L
+#define BS_TYPEMASK 0xFL
 #define BS_AUTOCHECKBOX 0x3L
 #define BS_AUTORADIOBUTTON 0x9L
 #define BS_GROUPBOX 0x7L
@@ -153,10 +172,18 @@ typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 #define LBS_MULTICOLUMN 0x0200L
 #define TBS_HORZ 0x0000L
 #define TBS_VERT 0x0002L
+#define TBS_TOP 0x0004L
+#define TBS_LEFT 0x0004L
 #define TBS_BOTH 0x0008L
 #define TBS_NOTICKS 0x0010L
 #define TBS_AUTOTICKS 0x0001L
 #define PBS_SMOOTH 0x01L
+
+// PBM_GETRANGE fills this record when lParam points to one.
+typedef struct {
+    int iLow;
+    int iHigh;
+} PBRANGE, *PPBRANGE;
 
 #ifdef __cplusplus
 extern "C" {

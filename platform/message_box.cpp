@@ -1,0 +1,140 @@
+// MessageBoxA: a modal box on the dialog's thread; from another thread the
+// box runs on the dialog's thread and only the caller waits for it.
+#include "platform/message_box.h"
+
+#include <QMessageBox>
+#include <QPointer>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/gui_thread.h"
+#include "platform/qt_text.h"
+#include "platform/window_state.h"
+
+using namespace platform::detail;
+
+namespace {
+
+std::mutex handlerLock;
+MessageBoxHandler handler;  // guarded by handlerLock
+
+QMessageBox::StandardButtons buttonsFor(UINT type) {
+    switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL: return QMessageBox::Ok | QMessageBox::Cancel;
+    case MB_ABORTRETRYIGNORE: return QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
+    case MB_YESNOCANCEL: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case MB_YESNO: return QMessageBox::Yes | QMessageBox::No;
+    case MB_RETRYCANCEL: return QMessageBox::Retry | QMessageBox::Cancel;
+    default: return QMessageBox::Ok;
+    }
+}
+
+QMessageBox::Icon iconFor(UINT type) {
+    switch (type & MB_ICONMASK) {
+    case MB_ICONERROR: return QMessageBox::Critical;
+    case MB_ICONQUESTION: return QMessageBox::Question;
+    case MB_ICONWARNING: return QMessageBox::Warning;
+    case MB_ICONINFORMATION: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+    }
+}
+
+int resultOf(int button) {
+    switch (button) {
+    case QMessageBox::Ok: return IDOK;
+    case QMessageBox::Cancel: return IDCANCEL;
+    case QMessageBox::Abort: return IDABORT;
+    case QMessageBox::Retry: return IDRETRY;
+    case QMessageBox::Ignore: return IDIGNORE;
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    default: return 0;
+    }
+}
+
+struct BoxRequest {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT type;
+};
+
+// Dialog's thread. The box is owned by the owner dialog's window when it
+// still exists, and closes with it.
+QMessageBox* makeBox(const BoxRequest& r) {
+    QWidget* parent = nullptr;
+    if (const auto d = findDialog(r.owner)) parent = d->widget.data();
+    auto* box = new QMessageBox(iconFor(r.type), decodeText(r.caption), decodeText(r.text), buttonsFor(r.type), parent);
+    box->setTextFormat(Qt::PlainText);
+    return box;
+}
+
+// The caller's side of a box shown for another thread.
+struct Answer {
+    std::mutex lock;
+    std::condition_variable done;
+    bool given = false;  // guarded by lock
+    int result = 0;      // guarded by lock
+
+    void give(int value) {
+        std::lock_guard guard(lock);
+        if (given) return;
+        given = true;
+        result = value;
+        done.notify_all();
+    }
+
+    int wait() {
+        std::unique_lock guard(lock);
+        done.wait(guard, [this] { return given; });
+        return result;
+    }
+};
+
+// Dialog's thread: shows the box without a loop of its own, so the dialog's
+// thread goes on with its work while the caller waits.
+void showForOtherThread(const BoxRequest& r, const std::shared_ptr<Answer>& answer) {
+    QMessageBox* box = makeBox(r);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(box->parentWidget() ? Qt::WindowModal : Qt::NonModal);
+    QObject::connect(box, &QMessageBox::finished, box, [answer](int button) { answer->give(resultOf(button)); });
+    // A box that goes away with its owner answers 0, as a failed box does.
+    QObject::connect(box, &QObject::destroyed, [answer] { answer->give(0); });
+    box->open();
+}
+
+}  // namespace
+
+namespace platform::detail {
+
+void setMessageBoxHandler(MessageBoxHandler h) {
+    std::lock_guard guard(handlerLock);
+    handler = std::move(h);
+}
+
+}  // namespace platform::detail
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    BoxRequest request{owner, text ? text : "", caption ? caption : "Error", type};
+    MessageBoxHandler h;
+    {
+        std::lock_guard guard(handlerLock);
+        h = handler;
+    }
+    if (h) return h(owner, request.text.c_str(), request.caption.c_str(), type);
+
+    ensureApplication();
+    if (onGuiThread()) {
+        QMessageBox* box = makeBox(request);
+        QPointer<QMessageBox> guard(box);
+        const int button = box->exec();
+        delete guard.data();
+        return resultOf(button);
+    }
+    auto answer = std::make_shared<Answer>();
+    postToGui([request, answer] { showForOtherThread(request, answer); });
+    return answer->wait();
+}

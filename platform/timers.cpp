@@ -1,0 +1,84 @@
+// Window timers: set and killed from any thread, run on the dialog's thread.
+#include <time.h>
+
+#include <algorithm>
+
+#include "platform/dialog_events.h"
+#include "platform/gui_thread.h"
+
+using namespace platform::detail;
+
+namespace {
+
+DWORD tickCount() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<DWORD>(now.tv_sec * 1000 + now.tv_nsec / 1000000);
+}
+
+// Dialog's thread: a tick of timer id, started as generation. A timer killed
+// or replaced since then does not deliver.
+void onTick(const std::weak_ptr<DialogState>& weak, UINT_PTR id, unsigned generation) {
+    const auto d = weak.lock();
+    if (!d || d->destroyed) return;
+    TIMERPROC proc;
+    {
+        std::lock_guard guard(d->lock);
+        auto it = d->timers.find(id);
+        if (it == d->timers.end() || it->second.generation != generation) return;
+        proc = it->second.proc;
+    }
+    if (proc) proc(d->hwnd, WM_TIMER, id, tickCount());
+    else callDialogProc(*d, WM_TIMER, id, 0);
+}
+
+void stopRunning(DialogState& d, UINT_PTR id, unsigned generation) {
+    auto it = d.runningTimers.find(id);
+    if (it == d.runningTimers.end() || it->second.first != generation) return;
+    // Later: the timer may be delivering the tick that led here.
+    it->second.second->stop();
+    it->second.second->deleteLater();
+    d.runningTimers.erase(it);
+}
+
+void startRunning(const std::shared_ptr<DialogState>& d, UINT_PTR id, unsigned generation, UINT elapseMs) {
+    if (d->destroyed) return;
+    if (auto it = d->runningTimers.find(id); it != d->runningTimers.end()) stopRunning(*d, id, it->second.first);
+    auto* timer = new QTimer;
+    // Win32 runs no timer faster than every 10 ms.
+    timer->setInterval(std::max<UINT>(elapseMs, 10));
+    std::weak_ptr<DialogState> weak = d;
+    QObject::connect(timer, &QTimer::timeout, timer, [weak, id, generation] { onTick(weak, id, generation); });
+    timer->start();
+    d->runningTimers[id] = {generation, timer};
+}
+
+}  // namespace
+
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMs, TIMERPROC proc) {
+    const auto d = findDialog(window);
+    if (!d || d->destroyed) return 0;
+    unsigned generation;
+    {
+        std::lock_guard guard(d->lock);
+        generation = ++d->timerGeneration;
+        d->timers[id] = TimerEntry{generation, elapseMs, proc};
+    }
+    postToGui([d, id, generation, elapseMs] { startRunning(d, id, generation, elapseMs); });
+    return id ? id : 1;  // success is nonzero even for timer 0
+}
+
+BOOL KillTimer(HWND window, UINT_PTR id) {
+    const auto d = findDialog(window);
+    if (!d) return FALSE;
+    unsigned generation;
+    {
+        std::lock_guard guard(d->lock);
+        auto it = d->timers.find(id);
+        if (it == d->timers.end()) return FALSE;
+        generation = it->second.generation;
+        d->timers.erase(it);
+    }
+    postToGui([d, id, generation] { stopRunning(*d, id, generation); });
+    return TRUE;
+}
