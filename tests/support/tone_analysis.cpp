@@ -79,6 +79,16 @@ double largestStep(const Channel& ch) {
     return step;
 }
 
+double largestClick(const Channel& ch) {
+    size_t n = frameCount(ch);
+    double click = 0;
+    for (size_t i = 4; i < n; ++i) {
+        double d = at(ch, i) - 4 * at(ch, i - 1) + 6 * at(ch, i - 2) - 4 * at(ch, i - 3) + at(ch, i - 4);
+        click = std::max(click, std::abs(d));
+    }
+    return click;
+}
+
 double toDb(double ratio) {
     return 20 * std::log10(ratio);
 }

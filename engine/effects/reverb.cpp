@@ -1,0 +1,216 @@
+// The reverb: a feedback delay network (eight delay lines mixed through a
+// Hadamard matrix) after a chain of allpass diffusers. Each line loses the
+// share of the reverb time its length takes, so the tail decays by 60 dB in
+// fReverbTime; a low-pass in each loop makes high frequencies die
+// fHighFreqRTRatio times as fast.
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <vector>
+
+#include "engine/effects/effect_makers.h"
+#include "engine/effects/ramp.h"
+
+namespace engine::fx {
+namespace {
+
+constexpr int kMaxChannels = 8;
+constexpr int kLines = 8;
+// Line lengths at 44.1 kHz (32..63 ms): primes, so their echoes rarely
+// coincide and the tail stays dense instead of ringing.
+constexpr std::array<int, kLines> kLineLengths = {1433, 1601, 1867, 2053, 2251, 2399, 2617, 2797};
+// Diffusers smear each sound into many echoes before the loop.
+constexpr std::array<int, 4> kDiffuserLengths = {142, 107, 379, 277};
+constexpr double kDiffuserGain = 0.6;
+constexpr double kReferenceRate = 44100;
+// Per pass through a line, the top of the band keeps at least this share of
+// the low frequencies' level: with less, the loop's low-pass would turn so
+// steep that it took the whole tail, not only its top.
+constexpr double kMinHighShare = 0.05;
+// Gains glide over this long so a moved slider does not click.
+constexpr double kGlideSeconds = 0.02;
+// A tiny constant keeps the decaying loop out of slow denormal numbers.
+constexpr float kAntiDenormal = 1e-20f;
+
+// A fixed delay of `length` samples on a ring buffer.
+class DelayLine {
+public:
+    explicit DelayLine(int length) : buffer_(static_cast<size_t>(std::max(length, 1)), 0.0f) {}
+    float read() const { return buffer_[pos_]; }
+    void write(float v) {
+        buffer_[pos_] = v;
+        if (++pos_ == buffer_.size()) pos_ = 0;
+    }
+
+private:
+    std::vector<float> buffer_;
+    size_t pos_ = 0;
+};
+
+// Schroeder allpass: passes every frequency at full level, spread in time.
+class Diffuser {
+public:
+    explicit Diffuser(int length) : line_(length) {}
+    float run(float x) {
+        float delayed = line_.read();
+        float w = x - static_cast<float>(kDiffuserGain) * delayed;
+        line_.write(w);
+        return delayed + static_cast<float>(kDiffuserGain) * w;
+    }
+
+private:
+    DelayLine line_;
+};
+
+// The loop of one line: gain k at low frequencies, falling towards k * high
+// at the top of the band (a one-pole low-pass). Its coefficients glide: a
+// jump would scale the circulating sound at one instant, a click heard on
+// every pass.
+struct Damping {
+    Ramp gain;  // k * (1 - pole)
+    Ramp pole;
+    float state = 0;
+    float run(float x) {
+        state = static_cast<float>(gain.next()) * x + static_cast<float>(pole.next()) * state;
+        return state;
+    }
+};
+
+int scaled(int length, int rate) {
+    return static_cast<int>(std::lround(length * rate / kReferenceRate));
+}
+
+// Compared as floats, so the limits as a caller writes them (0.999f) pass.
+bool within(float v, double lo, double hi) {
+    return v >= static_cast<float>(lo) && v <= static_cast<float>(hi);  // false for NaN
+}
+
+double fromDb(double db) {
+    return std::pow(10.0, db / 20);
+}
+
+// In place, unnormalised: the eight-point Walsh-Hadamard transform.
+void hadamard(std::array<float, kLines>& v) {
+    for (int half = 1; half < kLines; half *= 2)
+        for (int i = 0; i < kLines; i += 2 * half)
+            for (int j = i; j < i + half; ++j) {
+                float a = v[j], b = v[j + half];
+                v[j] = a + b;
+                v[j + half] = a - b;
+            }
+}
+
+class Reverb final : public Effect {
+public:
+    explicit Reverb(int rate);
+    bool setParameters(const void* params) override;
+    void getParameters(void* params) const override { *static_cast<BASS_DX8_REVERB*>(params) = params_; }
+    void process(float* samples, size_t frames, int channels) override;
+
+private:
+    void updateLoop(int steps);
+    void runLoop(float input, std::array<float, kLines>& taps);
+
+    int rate_;
+    int glideSteps_;
+    bool started_ = false;
+    BASS_DX8_REVERB params_ = {0, 0, 1000, 0.001f};
+    std::vector<Diffuser> diffusers_;
+    std::vector<DelayLine> lines_;
+    std::array<int, kLines> lengths_{};
+    std::array<Damping, kLines> damping_;
+    // Hadamard rows, one per output channel: uncorrelated mixes of the lines.
+    std::array<std::array<float, kLines>, kMaxChannels> outputMix_{};
+    double loudness_ = 1;  // evens out the tail's level over reverb times
+    Ramp inGain_, wetGain_;
+};
+
+Reverb::Reverb(int rate) : rate_(rate), glideSteps_(static_cast<int>(kGlideSeconds * rate)) {
+    for (int length : kDiffuserLengths) diffusers_.emplace_back(scaled(length, rate));
+    for (int i = 0; i < kLines; ++i) {
+        lengths_[i] = std::max(scaled(kLineLengths[i], rate), 1);
+        lines_.emplace_back(lengths_[i]);
+    }
+    float norm = 1 / std::sqrt(static_cast<float>(kLines));
+    for (int c = 0; c < kMaxChannels; ++c)
+        for (int i = 0; i < kLines; ++i)
+            outputMix_[c][i] = (std::popcount(static_cast<unsigned>(c & i)) % 2 ? -norm : norm);
+    updateLoop(0);
+    inGain_.moveTo(fromDb(params_.fInGain), 0);
+    wetGain_.moveTo(fromDb(params_.fReverbMix) * loudness_, 0);
+}
+
+bool Reverb::setParameters(const void* params) {
+    const auto& p = *static_cast<const BASS_DX8_REVERB*>(params);
+    if (!within(p.fInGain, -96, 0) || !within(p.fReverbMix, -96, 0) || !within(p.fReverbTime, 0.001, 3000) ||
+        !within(p.fHighFreqRTRatio, 0.001, 0.999))
+        return false;
+    params_ = p;
+    int steps = started_ ? glideSteps_ : 0;
+    updateLoop(steps);
+    inGain_.moveTo(fromDb(p.fInGain), steps);
+    wetGain_.moveTo(fromDb(p.fReverbMix) * loudness_, steps);
+    return true;
+}
+
+// Per line, the gain that takes 60 dB off in the reverb time
+// (k = 10^(-3 * length / (time * rate))), and a pole that makes the gain at
+// the top of the band k^(1 / ratio), the gain that decays ratio times as fast.
+void Reverb::updateLoop(int steps) {
+    double samples = params_.fReverbTime / 1000.0 * rate_;
+    double meanGain = 0;
+    for (int i = 0; i < kLines; ++i) {
+        double k = std::pow(10.0, -3 * lengths_[i] / samples);
+        double high = std::max(std::pow(k, 1 / static_cast<double>(params_.fHighFreqRTRatio)), k * kMinHighShare);
+        double pole = k > 1e-9 ? (k - high) / (k + high) : 0;
+        damping_[i].gain.moveTo(k * (1 - pole), steps);
+        damping_[i].pole.moveTo(pole, steps);
+        meanGain += k / kLines;
+    }
+    // An orthogonal loop of gain g holds 1 / (1 - g^2) times the power fed
+    // in; scaling by its root keeps long and short reverbs equally loud.
+    loudness_ = std::sqrt(1 - meanGain * meanGain);
+}
+
+// One sample through the diffusers and the loop; taps get the lines' outputs.
+void Reverb::runLoop(float input, std::array<float, kLines>& taps) {
+    float x = input + kAntiDenormal;
+    for (Diffuser& d : diffusers_) x = d.run(x);
+    std::array<float, kLines> back;
+    for (int i = 0; i < kLines; ++i) {
+        taps[i] = lines_[i].read();
+        back[i] = damping_[i].run(taps[i]);
+    }
+    hadamard(back);
+    float norm = 1 / std::sqrt(static_cast<float>(kLines));
+    for (int i = 0; i < kLines; ++i) lines_[i].write(back[i] * norm + x);
+}
+
+void Reverb::process(float* samples, size_t frames, int channels) {
+    if (channels <= 0) return;
+    int wetChannels = std::min(channels, kMaxChannels);
+    started_ = true;
+    std::array<float, kLines> taps;
+    for (size_t n = 0; n < frames; ++n) {
+        float* frame = samples + n * static_cast<size_t>(channels);
+        float sum = 0;
+        for (int c = 0; c < channels; ++c) sum += frame[c];
+        float wet = static_cast<float>(wetGain_.next());
+        runLoop(sum / channels * static_cast<float>(inGain_.next()), taps);
+        for (int c = 0; c < wetChannels; ++c) {
+            float mixed = 0;
+            for (int i = 0; i < kLines; ++i) mixed += outputMix_[c][i] * taps[i];
+            frame[c] += wet * mixed;
+        }
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<Effect> makeReverb(int rate) {
+    if (rate < 1000) return nullptr;
+    return std::make_unique<Reverb>(rate);
+}
+
+}  // namespace engine::fx
