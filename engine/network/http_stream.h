@@ -10,6 +10,10 @@
 
 namespace engine::net {
 
+// What open() and onEnd report when stop() ended the download
+// (BASS_ERROR_UNKNOWN).
+inline constexpr int kStoppedError = -1;
+
 struct HttpOptions {
     int timeoutMs = 5000;           // connect, and each read while waiting for headers or data
     bool resolvePlaylists = false;  // a .pls / .m3u answer resolves to its first playable entry
@@ -28,7 +32,8 @@ struct HttpResponse {
 // Events arrive on the download thread, in download order. None is called
 // while the HttpStream holds a lock that its own calls take.
 struct HttpEvents {
-    // Once, after the final response's headers and before any audio.
+    // Once, after the final response's headers and before any audio; it
+    // has returned before open() returns 0 (audio may already flow by then).
     std::function<void(const HttpResponse&)> onHeaders;
     // Audio bytes as received, metadata removed.
     std::function<void(const unsigned char* data, size_t size)> onAudio;
@@ -36,8 +41,9 @@ struct HttpEvents {
     // that preceded its block and before any byte that follows it.
     std::function<void(const std::string& meta)> onMeta;
     // Once, when the download has ended for any reason after onHeaders
-    // (0 = the server closed, otherwise a BASS_ERROR_* code). Not called when
-    // open() failed.
+    // (0 = the server closed, otherwise a BASS_ERROR_* code; kStoppedError
+    // after stop()). Not called when open() failed. An incomplete metadata
+    // block at the end is dropped.
     std::function<void(int error)> onEnd;
 };
 
@@ -54,7 +60,9 @@ public:
     int open(const std::string& url, const HttpOptions& options, HttpEvents events);
 
     // Ends the download and joins its thread. Safe from any thread except
-    // from inside an event; idempotent.
+    // from inside an event; idempotent. It waits for a running event to
+    // return, so an event that waits for its owner (for room in a buffer)
+    // must be released before stop() is called.
     void stop();
 
 private:
