@@ -185,6 +185,10 @@ class Broadcast:
                     delay = clock - time.monotonic()
                     if delay > 0 and self.stop.wait(delay):
                         return
+                    if delay < -1.0:
+                        # Woken late (a suspended computer): go on from now
+                        # rather than rush the missed time out to listeners.
+                        clock = time.monotonic()
                     self.publish(data, seconds, song.title)
                     clock += seconds
 
