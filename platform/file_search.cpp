@@ -28,6 +28,8 @@ std::string toFnmatchPattern(const std::string& pattern) {
 
 }  // namespace
 
+namespace platform {
+
 std::vector<std::string> findFiles(const std::string& dir, const std::string& pattern) {
     std::vector<std::string> names;
     DIR* folder = opendir(dir.empty() ? "." : dir.c_str());
@@ -40,3 +42,5 @@ std::vector<std::string> findFiles(const std::string& dir, const std::string& pa
     closedir(folder);
     return names;
 }
+
+}  // namespace platform

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
+#include <set>
 #include <string>
 
 namespace {
@@ -19,11 +20,13 @@ std::string lockPath(const char* name) {
 
 }  // namespace
 
+namespace platform {
+
 bool acquireSingleInstance(const char* name) {
     static std::mutex lock;
-    static bool held = false;
+    static std::set<std::string> held;  // guarded by lock
     std::lock_guard guard(lock);
-    if (held) return true;
+    if (held.count(name)) return true;
     // O_CLOEXEC: a child process must not inherit the lock.
     const int fd = open(lockPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     // A lock file that exists but may not be opened belongs to someone else;
@@ -37,6 +40,8 @@ bool acquireSingleInstance(const char* name) {
         close(fd);
         return false;
     }
-    held = true;  // the descriptor stays open for the life of the process
+    held.insert(name);  // the descriptor stays open for the life of the process
     return true;
 }
+
+}  // namespace platform
