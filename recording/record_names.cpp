@@ -38,12 +38,3 @@ std::string numberedRecordName(int number, const std::string& stem)
     cutText(safeStem, kRecordNameMax - fixed);
     return prefix + safeStem + extension;
 }
-
-bool isRecordingName(const char* name)
-{
-    size_t n = std::strlen(name);
-    if (n < 4)
-        return false;
-    const char* ext = name + n - 4;
-    return ext[0] == '.' && (ext[1] | 0x20) == 'm' && (ext[2] | 0x20) == 'p' && ext[3] == '3';
-}

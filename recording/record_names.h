@@ -23,6 +23,3 @@ std::string numberedRecordName(int number, const std::string& stem);
 
 // Replaces '/', '\', control characters and : * ? " < > | with '_'.
 void makeFileNameSafe(std::string& text);
-
-// True for names the recording count includes: "*.mp3", any letter case.
-bool isRecordingName(const char* name);

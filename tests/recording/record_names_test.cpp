@@ -82,17 +82,3 @@ TEST(NumberedRecordName, NoStemLeadsOutOfTheFolder)
         ASSERT_EQ(name.find(std::to_string(number) + "-"), number < 10 ? 1u : 0u);
     }
 }
-
-TEST(IsRecordingName, MatchesMp3InAnyLetterCase)
-{
-    EXPECT_TRUE(isRecordingName("01-Band.mp3"));
-    EXPECT_TRUE(isRecordingName("x.MP3"));
-    EXPECT_TRUE(isRecordingName("x.Mp3"));
-    EXPECT_TRUE(isRecordingName(".mp3"));
-    EXPECT_FALSE(isRecordingName("r.tmp"));
-    EXPECT_FALSE(isRecordingName("x.mp3.part"));
-    EXPECT_FALSE(isRecordingName("mp3"));
-    EXPECT_FALSE(isRecordingName("x.mp4"));
-    EXPECT_FALSE(isRecordingName("x_mp3"));
-    EXPECT_FALSE(isRecordingName(""));
-}

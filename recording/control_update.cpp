@@ -1,0 +1,39 @@
+#include "recording/control_update.h"
+
+#include <atomic>
+#include <map>
+#include <mutex>
+
+#include "app/player_state.h"
+
+namespace {
+
+std::atomic<uint64_t> lastDecided{0};
+std::mutex sendLock;                    // guards lastSent; never taken while recordLock is held
+std::map<int, uint64_t> lastSent;       // control id -> order of the update it last received
+
+}  // namespace
+
+ControlUpdate decideText(int control, std::string text)
+{
+    return ControlUpdate{control, WM_SETTEXT, 0, std::move(text), ++lastDecided};
+}
+
+ControlUpdate decideCheck(int control, bool checked)
+{
+    return ControlUpdate{control, BM_SETCHECK, static_cast<WPARAM>(checked ? BST_CHECKED : BST_UNCHECKED),
+                         std::string(), ++lastDecided};
+}
+
+void sendUpdate(const ControlUpdate& update)
+{
+    if (update.control == 0)
+        return;
+    std::lock_guard<std::mutex> lock(sendLock);
+    uint64_t& sent = lastSent[update.control];
+    if (update.order < sent)
+        return;
+    sent = update.order;
+    LPARAM text = update.message == WM_SETTEXT ? reinterpret_cast<LPARAM>(update.text.c_str()) : 0;
+    SendDlgItemMessageA(player.mainWindow, update.control, update.message, update.wParam, text);
+}

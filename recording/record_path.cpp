@@ -1,0 +1,18 @@
+#include <cstdio>
+#include <string>
+
+#include "app/player_state.h"
+#include "recording/record_folder.h"
+#include "recording/recorder.h"
+
+bool buildRecordPath()
+{
+    std::string folder = recordFolder();
+    // A relative folder would put recordings wherever the player was started.
+    if (folder.empty() || folder[0] != '/' || folder.size() >= sizeof player.recordPath) {
+        player.recordPath[0] = '\0';
+        return false;
+    }
+    std::snprintf(player.recordPath, sizeof player.recordPath, "%s", folder.c_str());
+    return true;
+}
