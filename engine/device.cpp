@@ -11,6 +11,7 @@
 
 #include "engine/errors.h"
 #include "engine/runtime.h"
+#include "engine/streams.h"
 
 using namespace engine;
 
@@ -59,8 +60,9 @@ int openOutput(Runtime& runtime, int device, DWORD freq) {
 }
 
 void tearDown(std::shared_ptr<Runtime> runtime) {
+    freeAllStreams(*runtime);
     runtime->output.reset();  // joins the output's thread: no mix runs after this
-    runtime->dispatcher.reset();
+    runtime->dispatcher->shutdown();
     if (runtime->usesSdl) out::sdlAudioRelease();
 }
 
@@ -85,7 +87,7 @@ BOOL BASS_Init(int device, DWORD freq, DWORD flags, void*, const void*) {
     runtime->format = runtime->output->format();
     runtime->mixer = std::make_unique<Mixer>(runtime->format.rate, runtime->format.channels,
                                              runtime->format.bufferFrames);
-    runtime->dispatcher = std::make_unique<SyncDispatcher>(nullptr);
+    runtime->dispatcher = std::make_unique<SyncDispatcher>(streamEndHandler());
     runtime->output->start();
     current = std::move(runtime);
     return ok(TRUE);

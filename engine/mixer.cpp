@@ -78,3 +78,28 @@ float Mixer::masterVolume() const { return volume_.load(std::memory_order_relaxe
 float Mixer::cpuPercent() const { return cpu_.load(std::memory_order_relaxed); }
 
 }  // namespace engine
+
+namespace engine {
+
+void addMapped(const float* in, int inChannels, float* out, int outChannels, int frames) {
+    if (inChannels == outChannels) {
+        for (size_t i = 0, n = size_t(frames) * outChannels; i < n; ++i) out[i] += in[i];
+        return;
+    }
+    for (int f = 0; f < frames; ++f) {
+        const float* src = in + size_t(f) * inChannels;
+        float* dst = out + size_t(f) * outChannels;
+        if (inChannels == 1) {
+            dst[0] += src[0];
+            if (outChannels > 1) dst[1] += src[0];
+        } else if (outChannels == 1) {
+            float sum = 0;
+            for (int c = 0; c < inChannels; ++c) sum += src[c];
+            dst[0] += sum / float(inChannels);
+        } else {
+            for (int c = 0; c < std::min(inChannels, outChannels); ++c) dst[c] += src[c];
+        }
+    }
+}
+
+}  // namespace engine

@@ -60,3 +60,13 @@ private:
 };
 
 }  // namespace engine
+
+namespace engine {
+
+// Adds `frames` frames of `in` (inChannels per frame) into `out`
+// (outChannels per frame): mono goes to both front sides, more channels
+// than the output has are folded (to mono by their mean, otherwise the
+// extra ones are dropped), fewer fill the first ones.
+void addMapped(const float* in, int inChannels, float* out, int outChannels, int frames);
+
+}  // namespace engine

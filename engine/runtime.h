@@ -20,9 +20,12 @@ struct Runtime {
     DWORD initFlags = 0;      // immutable
     bool usesSdl = false;     // immutable
     out::Format format;       // immutable
-    std::unique_ptr<Mixer> mixer;             // immutable pointer; torn down by BASS_Free
-    std::unique_ptr<out::Output> output;      // BASS_Init / BASS_Free only
-    std::unique_ptr<SyncDispatcher> dispatcher;  // BASS_Init / BASS_Free only
+    // The pointers are immutable after BASS_Init; BASS_Free stops the output
+    // (resetting it: no other thread touches it) and shuts the dispatcher
+    // down, which other threads may still post to and be refused.
+    std::unique_ptr<Mixer> mixer;
+    std::unique_ptr<out::Output> output;
+    std::unique_ptr<SyncDispatcher> dispatcher;
 };
 
 // Guards which runtime is current (and, in the stream table, that a stream is

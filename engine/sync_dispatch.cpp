@@ -15,7 +15,10 @@ struct SyncDispatcher::State {
     std::atomic<bool> stopping{false};
     std::mutex mutex;
     std::deque<std::function<void()>> tasks;  // guarded by mutex
-    std::thread thread;
+    bool accepting = true;                    // guarded by mutex
+    std::thread::id threadId;                 // immutable once started
+    std::mutex threadMutex;
+    std::thread thread;                       // started by the constructor; ended under threadMutex
 
     void signal() {
         if (!wakePending.exchange(true)) wake.release();
@@ -48,29 +51,38 @@ struct SyncDispatcher::State {
 SyncDispatcher::SyncDispatcher(std::function<void()> onWake) : state_(std::make_shared<State>()) {
     state_->onWake = std::move(onWake);
     state_->thread = std::thread(&State::run, state_);
+    state_->threadId = state_->thread.get_id();
 }
 
-SyncDispatcher::~SyncDispatcher() {
+SyncDispatcher::~SyncDispatcher() { shutdown(); }
+
+void SyncDispatcher::shutdown() {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->accepting = false;
+    }
     state_->stopping.store(true);
     state_->signal();
-    if (onThisThread())
+    std::lock_guard lock(state_->threadMutex);
+    if (!state_->thread.joinable()) return;
+    if (std::this_thread::get_id() == state_->thread.get_id())
         state_->thread.detach();
     else
         state_->thread.join();
 }
 
-void SyncDispatcher::post(std::function<void()> task) {
+bool SyncDispatcher::post(std::function<void()> task) {
     {
         std::lock_guard lock(state_->mutex);
+        if (!state_->accepting) return false;
         state_->tasks.push_back(std::move(task));
     }
     state_->signal();
+    return true;
 }
 
 void SyncDispatcher::signal() { state_->signal(); }
 
-bool SyncDispatcher::onThisThread() const {
-    return std::this_thread::get_id() == state_->thread.get_id();
-}
+bool SyncDispatcher::onThisThread() const { return std::this_thread::get_id() == state_->threadId; }
 
 }  // namespace engine

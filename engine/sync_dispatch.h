@@ -12,14 +12,17 @@ class SyncDispatcher {
 public:
     // onWake runs on the dispatcher's thread after every signal().
     explicit SyncDispatcher(std::function<void()> onWake);
-    // Runs what was posted, then ends the thread: joins it, or, when called
-    // on that thread itself (from a callback), lets it end on its own.
-    ~SyncDispatcher();
+    ~SyncDispatcher();  // shutdown()
     SyncDispatcher(const SyncDispatcher&) = delete;
     SyncDispatcher& operator=(const SyncDispatcher&) = delete;
 
-    // Any thread: runs task on the dispatcher's thread, in posting order.
-    void post(std::function<void()> task);
+    // Runs what was posted, then ends the thread: joins it, or, when called
+    // on that thread itself (from a callback), lets it end on its own.
+    // Idempotent.
+    void shutdown();
+    // Any thread: runs task on the dispatcher's thread, in posting order;
+    // false (task dropped) once shutdown() has begun.
+    bool post(std::function<void()> task);
     // Any thread, the output's included: no lock, no allocation.
     void signal();
     bool onThisThread() const;

@@ -1,0 +1,303 @@
+#include "engine/channel.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <utility>
+
+#include "engine/sync_dispatch.h"
+
+namespace engine {
+
+namespace {
+
+// The channel whose callback this thread is running, if any.
+thread_local const Channel* callbackChannel = nullptr;
+
+}  // namespace
+
+Channel::Channel(DWORD flags, int deviceRate, std::string filename, size_t capacityFrames,
+                 size_t prebufFrames)
+    : flags_(flags), deviceRate_(deviceRate), filename_(std::move(filename)),
+      capacityFrames_(capacityFrames), prebufFrames_(std::min(prebufFrames, capacityFrames * 9 / 10)),
+      prebuffering_(prebufFrames_ > 0), meter_(deviceRate) {}
+
+Channel::~Channel() = default;
+
+void Channel::setFormat(const StreamFormat& format) {
+    format_ = format;
+    buffer_ = std::make_unique<PcmBuffer>(capacityFrames_, format.channels, flags_ & BASS_SAMPLE_8BITS);
+}
+
+void Channel::setFeeder(std::shared_ptr<Feeder> feeder) {
+    std::lock_guard lock(feederMutex_);
+    feeder_ = std::move(feeder);
+}
+
+void Channel::setHandle(DWORD handle, SyncDispatcher* dispatcher) {
+    handle_.store(handle);
+    dispatcher_.store(dispatcher);
+}
+
+// ---- the feeder's side ----
+
+bool Channel::write(const float* frames, size_t count) {
+    while (count > 0) {
+        if (closed_.load()) return false;
+        size_t done = buffer_->write(frames, count);
+        frames += done * size_t(format_.channels);
+        count -= done;
+        if (count == 0) break;
+        // The output's thread never signals (it must not take a lock), so
+        // a full buffer is polled; it drains in seconds, not milliseconds.
+        std::unique_lock lock(writeMutex_);
+        roomOrClose_.wait_for(lock, std::chrono::milliseconds(10), [this] { return closed_.load(); });
+    }
+    return !closed_.load();
+}
+
+void Channel::endOfData() { dataEnded_.store(true, std::memory_order_release); }
+
+size_t Channel::buffered() const { return buffer_ ? buffer_->available() : 0; }
+
+// ---- control ----
+
+void Channel::play() {
+    State current = state_.load();
+    while (current != State::Ended && current != State::Playing &&
+           !state_.compare_exchange_weak(current, State::Playing)) {
+    }
+}
+
+int Channel::pause() {
+    State current = State::Playing;
+    if (state_.compare_exchange_strong(current, State::Paused)) return BASS_OK;
+    return current == State::Paused ? BASS_ERROR_ALREADY : BASS_ERROR_NOPLAY;
+}
+
+void Channel::stop() {
+    State current = state_.load();
+    while (current != State::Ended && current != State::Stopped &&
+           !state_.compare_exchange_weak(current, State::Stopped)) {
+    }
+}
+
+DWORD Channel::activity() const {
+    switch (state_.load()) {
+        case State::Playing: return stalled_.load() ? BASS_ACTIVE_STALLED : BASS_ACTIVE_PLAYING;
+        case State::Paused: return BASS_ACTIVE_PAUSED;
+        default: return BASS_ACTIVE_STOPPED;
+    }
+}
+
+DWORD Channel::level() const { return state_.load() == State::Playing ? meter_.level() : 0; }
+
+// ---- effects ----
+
+void Channel::addEffect(DWORD handle, int priority, std::unique_ptr<fx::Effect> effect) {
+    std::lock_guard lock(fxMutex_);
+    auto at = std::find_if(effects_.begin(), effects_.end(),
+                           [priority](const EffectSlot& slot) { return slot.priority < priority; });
+    effects_.insert(at, EffectSlot{handle, priority, std::move(effect)});
+}
+
+bool Channel::removeEffect(DWORD handle) {
+    std::unique_ptr<fx::Effect> removed;  // freed after the lock, away from the mix
+    std::lock_guard lock(fxMutex_);
+    auto it = std::find_if(effects_.begin(), effects_.end(),
+                           [handle](const EffectSlot& slot) { return slot.handle == handle; });
+    if (it == effects_.end()) return false;
+    removed = std::move(it->effect);
+    effects_.erase(it);
+    return true;
+}
+
+// Taking the mix's lock applies the new values between two blocks.
+bool Channel::setEffectParameters(DWORD handle, const void* params, bool* valid) {
+    std::lock_guard lock(fxMutex_);
+    for (auto& slot : effects_) {
+        if (slot.handle != handle) continue;
+        *valid = slot.effect->setParameters(params);
+        return true;
+    }
+    return false;
+}
+
+bool Channel::getEffectParameters(DWORD handle, void* params) const {
+    std::lock_guard lock(fxMutex_);
+    for (auto& slot : effects_) {
+        if (slot.handle != handle) continue;
+        slot.effect->getParameters(params);
+        return true;
+    }
+    return false;
+}
+
+std::vector<DWORD> Channel::effectHandles() const {
+    std::lock_guard lock(fxMutex_);
+    std::vector<DWORD> handles;
+    for (auto& slot : effects_) handles.push_back(slot.handle);
+    return handles;
+}
+
+// ---- syncs and callbacks ----
+
+void Channel::addSync(DWORD handle, DWORD type, bool oneTime, SYNCPROC* proc, void* user) {
+    std::lock_guard lock(syncMutex_);
+    syncs_.push_back(Sync{handle, type, oneTime, proc, user});
+}
+
+bool Channel::removeSync(DWORD handle) {
+    std::lock_guard lock(syncMutex_);
+    auto it = std::find_if(syncs_.begin(), syncs_.end(),
+                           [handle](const Sync& sync) { return sync.handle == handle; });
+    if (it == syncs_.end()) return false;
+    syncs_.erase(it);
+    return true;
+}
+
+void Channel::fireSyncs(DWORD type, DWORD data) {
+    std::vector<Sync> due;
+    {
+        std::lock_guard lock(syncMutex_);
+        if (closed_.load()) return;
+        for (auto it = syncs_.begin(); it != syncs_.end();) {
+            if (it->type != type) {
+                ++it;
+                continue;
+            }
+            due.push_back(*it);
+            it = it->oneTime ? syncs_.erase(it) : it + 1;
+        }
+        if (due.empty()) return;
+        ++runningCallbacks_;
+    }
+    const Channel* outer = std::exchange(callbackChannel, this);
+    DWORD self = handle();
+    for (const auto& sync : due) sync.proc(sync.handle, self, data, sync.user);
+    callbackChannel = outer;
+    leaveCallback();
+}
+
+bool Channel::enterCallback() {
+    std::lock_guard lock(syncMutex_);
+    if (closed_.load()) return false;
+    ++runningCallbacks_;
+    return true;
+}
+
+void Channel::leaveCallback() {
+    std::lock_guard lock(syncMutex_);
+    if (--runningCallbacks_ == 0) callbacksDone_.notify_all();
+}
+
+CallbackScope::CallbackScope(Channel& channel)
+    : channel_(channel), outer_(callbackChannel), entered_(channel.enterCallback()) {
+    if (entered_) callbackChannel = &channel;
+}
+
+CallbackScope::~CallbackScope() {
+    if (!entered_) return;
+    callbackChannel = outer_;
+    channel_.leaveCallback();
+}
+
+bool Channel::insideCallback() const { return callbackChannel == this; }
+
+bool Channel::takeEnded() { return endPending_.exchange(false); }
+
+// ---- freeing ----
+
+void Channel::close() {
+    {
+        std::lock_guard lock(syncMutex_);
+        closed_.store(true);
+    }
+    std::lock_guard lock(writeMutex_);
+    roomOrClose_.notify_all();
+}
+
+bool Channel::closed() const { return closed_.load(); }
+
+void Channel::finish() {
+    {
+        std::unique_lock lock(syncMutex_);
+        callbacksDone_.wait(lock, [this] { return runningCallbacks_ == 0; });
+    }
+    std::shared_ptr<Feeder> feeder;
+    {
+        std::lock_guard lock(feederMutex_);
+        feeder = std::move(feeder_);
+    }
+    if (feeder) feeder->stop();
+}
+
+// ---- the output's thread ----
+
+void Channel::mixInto(float* out, int frames, int channels, float* scratch) {
+    if (state_.load() != State::Playing || !buffer_) {
+        meter_.reset();
+        return;
+    }
+    int got = takeAudio(scratch, frames);
+    if (got == 0 && state_.load() != State::Playing) return;  // just ended
+    applyEffects(scratch, frames);
+    applyVolume(scratch, frames);
+    meter_.add(scratch, frames, format_.channels);
+    addMapped(scratch, format_.channels, out, channels, frames);
+}
+
+// Fills `frames` frames of scratch: buffered audio, then silence when the
+// buffer runs short. Returns the frames of audio.
+int Channel::takeAudio(float* scratch, int frames) {
+    // Read before the buffer: once the end is seen, every frame is in.
+    bool ended = dataEnded_.load(std::memory_order_acquire);
+    if (prebuffering_ && (ended || buffer_->available() >= prebufFrames_)) prebuffering_ = false;
+    size_t got = prebuffering_ ? 0 : buffer_->read(scratch, size_t(frames));
+    std::memset(scratch + got * format_.channels, 0,
+                sizeof(float) * (size_t(frames) - got) * format_.channels);
+    if (got == size_t(frames)) {
+        stalled_.store(false);
+    } else if (ended && buffer_->available() == 0) {
+        finishPlayOut();
+    } else {
+        stalled_.store(true);
+        if (prebufFrames_ > 0) prebuffering_ = true;
+    }
+    return int(got);
+}
+
+void Channel::finishPlayOut() {
+    State playing = State::Playing;
+    if (!state_.compare_exchange_strong(playing, State::Ended)) return;  // paused meanwhile
+    stalled_.store(false);
+    endPending_.store(true);
+    if (auto* dispatcher = dispatcher_.load()) dispatcher->signal();
+}
+
+void Channel::applyEffects(float* samples, int frames) {
+    std::lock_guard lock(fxMutex_);
+    for (auto& slot : effects_) slot.effect->process(samples, size_t(frames), format_.channels);
+}
+
+void Channel::applyVolume(float* samples, int frames) {
+    float target = volume_.load(std::memory_order_relaxed);
+    if (!volumeStarted_) {
+        appliedVolume_ = target;
+        volumeStarted_ = true;
+    }
+    // A change ramps over 5 ms rather than jump, which would click.
+    float step = (target - appliedVolume_) / float(std::max(1, deviceRate_ / 200));
+    int channels = format_.channels;
+    for (int f = 0; f < frames; ++f) {
+        if (appliedVolume_ != target) {
+            appliedVolume_ += step;
+            if ((step > 0 && appliedVolume_ > target) || (step < 0 && appliedVolume_ < target))
+                appliedVolume_ = target;
+        }
+        float* frame = samples + size_t(f) * channels;
+        for (int c = 0; c < channels; ++c) frame[c] *= appliedVolume_;
+    }
+}
+
+}  // namespace engine
