@@ -109,6 +109,12 @@ size_t pendingUpdates() {
     return pendingOpCount();
 }
 
+HWND templateControl(HWND dialog, int index) {
+    const auto d = findDialog(dialog);
+    if (!d || index < 0 || index >= static_cast<int>(d->controls.size())) return nullptr;
+    return d->controls[index]->hwnd;
+}
+
 QWidget* widgetOf(HWND window) {
     const WindowRef ref = findWindow(window);
     if (ref.control) return ref.control->widget.data();

@@ -43,6 +43,10 @@ void flushUpdates();
 // Queued work for the dialog's thread not yet started.
 size_t pendingUpdates();
 
+// The control made from entry index of the dialog's template (the way to
+// reach the controls with id -1).
+HWND templateControl(HWND dialog, int index);
+
 // The widget of a dialog or control (nullptr once destroyed).
 QWidget* widgetOf(HWND window);
 
