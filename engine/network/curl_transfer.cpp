@@ -119,7 +119,10 @@ CURLcode Transfer::drive(CURLM* multi)
             error_ = BASS_ERROR_TIMEOUT;
             return CURLE_OK;
         }
-        curl_multi_poll(multi, nullptr, 0, waitMs(now), nullptr);
+        if (curl_multi_poll(multi, nullptr, 0, waitMs(now), nullptr) != CURLM_OK) {
+            error_ = BASS_ERROR_FILEOPEN;
+            return CURLE_OK;
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <condition_variable>
+#include <csignal>
 #include <mutex>
 #include <optional>
 #include <system_error>
@@ -27,7 +28,15 @@ constexpr int kMaxPlaylistDepth = 2;
 void initCurlOnce()
 {
     static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    std::call_once(once, [] {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        // With CURLOPT_NOSIGNAL, a TLS write to a peer that has gone raises
+        // SIGPIPE, which would end the whole player; unless the program
+        // chose a handler of its own, ignore it.
+        struct sigaction current {};
+        if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+            signal(SIGPIPE, SIG_IGN);
+    });
 }
 
 std::string withoutLineEnd(std::string url)
