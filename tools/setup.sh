@@ -14,7 +14,7 @@ packages=(
   libgtest-dev googletest clang libclang-rt-14-dev
   lame vorbis-tools sox python3 icecast2 ezstream curl
   # running without a display, screenshots
-  xvfb xauth x11-apps imagemagick dbus
+  xvfb xauth x11-apps imagemagick dbus xdotool
   # benchmarks
   libbenchmark-dev mpv ffmpeg
 )
