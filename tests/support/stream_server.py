@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """Scripted HTTP / ICY radio server for Tunelark's tests (Python 3, stdlib only).
 
-Run:   python3 stream_server.py [routes.json]
+Run:   python3 stream_server.py [--port N] [routes.json]
 
-It binds 127.0.0.1 on a free port and prints that port as its first line on
-stdout. Routes come from the optional file (a JSON list of route objects) and
-from commands on stdin. It exits when stdin closes, so it never outlives the
-test that started it (tests/support/stream_server.h does all of this for
-gtest).
+It binds 127.0.0.1 on a free port (or port N) and prints that port as its
+first line on stdout. Routes come from the optional file (a JSON list of route objects) and
+from commands on stdin. Without a routes file it exits when stdin closes, so
+it never outlives the test that started it (tests/support/stream_server.h
+does all of this for gtest); with one it serves until it is killed (Ctrl-C),
+for manual use.
 
 Commands: one JSON object per line on stdin; one JSON reply line on stdout.
   {"cmd": "route", "path": "/a", ...}  add or replace a route  -> {"ok": true}
@@ -335,7 +336,7 @@ def run_command(server, command):
     return {"ok": False, "error": "unknown command %r" % kind}
 
 
-def serve_commands(server):
+def serve_commands(server, until_killed):
     for raw in sys.stdin.buffer:
         text = raw.decode("utf-8", "surrogateescape").strip()
         if not text:
@@ -347,22 +348,32 @@ def serve_commands(server):
             reply({"ok": False, "error": str(error)})
             continue
         if command.get("cmd") == "quit":
+            until_killed = False
             break
-    server.shutdown()
+    if not until_killed:
+        server.shutdown()
 
 
 def main():
-    server = Server(("127.0.0.1", 0), Handler)
+    args = sys.argv[1:]
+    port = 0
+    if args[:1] == ["--port"] and len(args) > 1:
+        port = int(args[1])
+        args = args[2:]
+    server = Server(("127.0.0.1", port), Handler)
     server.routes = Routes()
     port = server.server_address[1]
     server.base = "http://127.0.0.1:%d" % port
-    if len(sys.argv) > 1:
-        with open(sys.argv[1]) as f:
+    if args:
+        with open(args[0]) as f:
             for route in json.load(f):
                 server.routes.set(route)
     reply(port)
-    threading.Thread(target=serve_commands, args=(server,), daemon=True).start()
-    server.serve_forever(poll_interval=0.1)
+    threading.Thread(target=serve_commands, args=(server, bool(args)), daemon=True).start()
+    try:
+        server.serve_forever(poll_interval=0.1)
+    except KeyboardInterrupt:
+        pass
 
 
 if __name__ == "__main__":
