@@ -15,10 +15,18 @@ constexpr int kBufferFrames = 1024;
 std::mutex sdlMutex;  // SDL's subsystem calls are not thread-safe
 int sdlUsers = 0;     // guarded by sdlMutex
 
+// SDL keeps per-thread data (its error text) that it frees only for threads
+// it made; ours are the program's, so each call drops it before returning.
+struct ThreadDataCleanup {
+    ~ThreadDataCleanup() { SDL_TLSCleanup(); }
+};
+
 class SdlOutput : public Output {
 public:
     SdlOutput(RenderFn render) : render_(std::move(render)) {}
     ~SdlOutput() override {
+        std::lock_guard lock(sdlMutex);
+        ThreadDataCleanup cleanup;
         if (device_ != 0) SDL_CloseAudioDevice(device_);  // waits for the audio thread
     }
 
@@ -43,7 +51,10 @@ public:
 
     Format format() const override { return format_; }
     const char* driver() const override { return "sdl"; }
-    void start() override { SDL_PauseAudioDevice(device_, 0); }
+    void start() override {
+        std::lock_guard lock(sdlMutex);
+        SDL_PauseAudioDevice(device_, 0);
+    }
 
 private:
     static void callback(void* user, Uint8* stream, int bytes) {
@@ -61,6 +72,7 @@ private:
 
 bool sdlAudioAcquire() {
     std::lock_guard lock(sdlMutex);
+    ThreadDataCleanup cleanup;
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     ++sdlUsers;
@@ -69,6 +81,7 @@ bool sdlAudioAcquire() {
 
 void sdlAudioRelease() {
     std::lock_guard lock(sdlMutex);
+    ThreadDataCleanup cleanup;
     if (sdlUsers == 0) return;
     --sdlUsers;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -76,6 +89,7 @@ void sdlAudioRelease() {
 
 std::vector<DeviceName> sdlDevices() {
     std::lock_guard lock(sdlMutex);
+    ThreadDataCleanup cleanup;
     std::vector<DeviceName> devices{{"Default", true}};
     int count = SDL_GetNumAudioDevices(0);
     for (int i = 0; i < count; ++i) {
@@ -86,10 +100,13 @@ std::vector<DeviceName> sdlDevices() {
 }
 
 std::unique_ptr<Output> openSdl(const char* name, int rate, RenderFn render, std::string* error) {
-    std::lock_guard lock(sdlMutex);
     auto output = std::make_unique<SdlOutput>(std::move(render));
-    if (!output->open(name, rate, error)) return nullptr;
-    return output;
+    {
+        std::lock_guard lock(sdlMutex);
+        ThreadDataCleanup cleanup;
+        if (output->open(name, rate, error)) return output;
+    }
+    return nullptr;  // its destructor takes the lock: never opened, nothing to close
 }
 
 }  // namespace engine::out
