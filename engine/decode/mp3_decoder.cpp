@@ -32,6 +32,7 @@ public:
         std::call_once(once, [] { mpg123_init(); });
         handle_ = mpg123_new(nullptr, nullptr);
         if (!handle_ || !configure() || mpg123_open_feed(handle_) != MPG123_OK) failed_ = true;
+        else scratch_.resize(mpg123_outblock(handle_) / sizeof(float));
     }
 
     ~Mp3Decoder() override {
@@ -57,6 +58,7 @@ private:
 
     mpg123_handle* handle_ = nullptr;
     std::vector<unsigned char> pending_;  // fed bytes mpg123 has not had yet
+    std::vector<float> scratch_;          // room for the largest frame mpg123 can decode
     size_t pendingPos_ = 0;
     AudioFormat current_;
     std::optional<AudioFormat> nextFormat_;  // announced, no sample of it appended yet
@@ -102,18 +104,16 @@ bool Mp3Decoder::recover() {
     return mpg123_open_feed(handle_) == MPG123_OK;
 }
 
-// One mpg123_read straight into out; returns the frames appended.
+// One mpg123_read, appended to out; returns the frames appended.
 long Mp3Decoder::readFrame(std::vector<float>& out, int& status) {
-    size_t before = out.size();
-    size_t room = mpg123_outblock(handle_);
-    out.resize(before + room / sizeof(float));
     size_t done = 0;
-    status = mpg123_read(handle_, out.data() + before, room, &done);
-    out.resize(before + done / sizeof(float));
+    status = mpg123_read(handle_, scratch_.data(), scratch_.size() * sizeof(float), &done);
     if (done == 0) return 0;
+    size_t samples = done / sizeof(float);
+    out.insert(out.end(), scratch_.begin(), scratch_.begin() + static_cast<long>(samples));
     errorsInARow_ = 0;
     bytesWithoutAudio_ = 0;
-    return static_cast<long>(done / sizeof(float)) / std::max(current_.channels, 1);
+    return static_cast<long>(samples) / std::max(current_.channels, 1);
 }
 
 long Mp3Decoder::decode(std::vector<float>& out) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <ogg/ogg.h>
+
 #include <algorithm>
+#include <cstring>
 #include <random>
 
 #include "engine/bass.h"
@@ -86,6 +89,29 @@ long framesOfPageAt(const Bytes& ogg, size_t offset) {
         at += size;
     }
     return 0;
+}
+
+// The pages of another codec's logical stream: a first page and a last one,
+// each with one small packet.
+std::pair<Bytes, Bytes> foreignStreamPages(int serial) {
+    ogg_stream_state stream;
+    ogg_stream_init(&stream, serial);
+    auto page = [&](const char* text, bool first, bool last) {
+        std::vector<unsigned char> data(text, text + std::strlen(text) + 1);
+        ogg_packet packet = {data.data(), static_cast<long>(data.size()), first, last, 0, first ? 0 : 1};
+        ogg_stream_packetin(&stream, &packet);
+        ogg_page out;
+        Bytes bytes;
+        while (ogg_stream_flush(&stream, &out)) {
+            bytes.insert(bytes.end(), out.header, out.header + out.header_len);
+            bytes.insert(bytes.end(), out.body, out.body + out.body_len);
+        }
+        return bytes;
+    };
+    Bytes firstPage = page("fishead", true, false);
+    Bytes lastPage = page("end", false, true);
+    ogg_stream_clear(&stream);
+    return {firstPage, lastPage};
 }
 
 class VorbisDecoderTest : public ::testing::Test {
@@ -175,6 +201,24 @@ TEST_F(VorbisDecoderTest, AStreamJoinedMidwayWaitsForTheNextFirstPage) {
     EXPECT_TRUE(d.changes.empty()) << "the first stream heard is not a change";
     EXPECT_EQ(d.frames, 33075);
     EXPECT_EQ(d.comments, std::vector<std::string>{"TITLE=Second song"});
+}
+
+TEST_F(VorbisDecoderTest, FindsVorbisInAGroupOfConcurrentStreams) {
+    // All first pages of a group come before any other page; the other
+    // stream's pages are passed over, whichever first page comes first.
+    Decoded clean = decodeInChunks(first_, 4096);
+    auto [otherFirst, otherLast] = foreignStreamPages(77);
+    size_t vorbisFirstPage = 28 + 30;  // its header and the 30-byte identification packet
+    Bytes before = concat({otherFirst, slice(first_, 0, vorbisFirstPage), otherLast,
+                           slice(first_, vorbisFirstPage, first_.size())});
+    Bytes after = concat({slice(first_, 0, vorbisFirstPage), otherFirst, otherLast,
+                          slice(first_, vorbisFirstPage, first_.size())});
+    for (const Bytes* group : {&before, &after}) {
+        Decoded d = decodeInChunks(*group, 100);
+        EXPECT_FALSE(d.failed);
+        EXPECT_TRUE(d.samples == clean.samples);
+        EXPECT_TRUE(d.changes.empty());
+    }
 }
 
 TEST_F(VorbisDecoderTest, ContinuesAfterGarbageInTheMiddle) {

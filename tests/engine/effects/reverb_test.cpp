@@ -218,9 +218,10 @@ TEST(Reverb, ChangesWhilePlayingStayFiniteAndDoNotClick) {
 }
 
 TEST(Reverb, SilenceAfterSoundStaysFiniteAndFadesOut) {
-    auto fx = reverb(0, 0, 3000, 0.999f);
+    // A short reverb falls through the whole float range in the silence.
+    auto fx = reverb(0, 0, 200, 0.999f);
     auto samples = noise(0.5, 2);
-    samples.resize(samples.size() + 2 * 30 * kRate, 0.0f);  // then 30 s of silence
+    samples.resize(samples.size() + 2 * 5 * kRate, 0.0f);
     fx->process(samples.data(), samples.size() / 2, 2);
     for (float v : samples) ASSERT_TRUE(std::isfinite(v));
     EXPECT_LT(tone::peak(tone::channelOf(samples, 2, 0, samples.size() / 2 - kRate)), 1e-6);
