@@ -90,7 +90,10 @@ bool Mp3Decoder::configure() {
 bool Mp3Decoder::feedMore() {
     size_t size = std::min(kFeedChunk, pending_.size() - pendingPos_);
     if (size == 0) return false;
-    if (mpg123_feed(handle_, pending_.data() + pendingPos_, size) != MPG123_OK) return false;
+    if (mpg123_feed(handle_, pending_.data() + pendingPos_, size) != MPG123_OK) {
+        failed_ = true;  // out of memory
+        return false;
+    }
     pendingPos_ += size;
     bytesWithoutAudio_ += size;
     return true;
