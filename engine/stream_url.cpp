@@ -59,7 +59,8 @@ private:
     void decodeAvailable();
     void push(const decode::AudioFormat& format, const float* samples, size_t frames);
     void onStreamChange();
-    void settle(int error);
+    // Decides the create's outcome once; false when it was decided before.
+    bool settle(int error);
 
     const std::shared_ptr<Channel> channel_;
     DOWNLOADPROC* const proc_;
@@ -100,7 +101,10 @@ int UrlFeeder::start(const std::string& url) {
     if (error != 0) return error;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(options.timeoutMs);
     std::unique_lock lock(mutex_);
-    if (!settled_.wait_until(lock, deadline, [this] { return settledDone_; })) return BASS_ERROR_TIMEOUT;
+    if (!settled_.wait_until(lock, deadline, [this] { return settledDone_; })) {
+        settledDone_ = true;  // a format found from now on comes too late
+        error_ = BASS_ERROR_TIMEOUT;
+    }
     return error_;
 }
 
@@ -109,14 +113,15 @@ void UrlFeeder::stop() {
     http_.stop();
 }
 
-void UrlFeeder::settle(int error) {
+bool UrlFeeder::settle(int error) {
     {
         std::lock_guard lock(mutex_);
-        if (settledDone_) return;
+        if (settledDone_) return false;
         settledDone_ = true;
         error_ = error;
     }
     settled_.notify_all();
+    return true;
 }
 
 void UrlFeeder::callProc(const void* buffer, DWORD length) {
@@ -210,6 +215,12 @@ void UrlFeeder::push(const decode::AudioFormat& format, const float* samples, si
         int stored = std::min(format.channels, kMaxSourceChannels);
         channel_->setFormat({format.rate, stored, format.ctype});
         if (vorbis_) channel_->tags().set(BASS_TAG_OGG, textList(decoder_->comments()));
+        // Before the first write: a first block larger than the buffer must
+        // not keep the creator waiting for a play that cannot start yet.
+        if (!settle(BASS_OK)) {  // the creator gave up: nobody will read
+            dead_ = true;
+            return;
+        }
     }
     if (!resampler_ || resampler_->inRate() != format.rate || resampler_->channels() != format.channels) {
         resampled_.clear();
@@ -231,7 +242,6 @@ void UrlFeeder::push(const decode::AudioFormat& format, const float* samples, si
         data = mapped_.data();
     }
     if (out > 0 && !channel_->write(data, out)) dead_ = true;
-    if (out > 0) settle(BASS_OK);
 }
 
 void UrlFeeder::onStreamChange() {

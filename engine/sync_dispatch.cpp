@@ -16,7 +16,6 @@ struct SyncDispatcher::State {
     std::mutex mutex;
     std::deque<std::function<void()>> tasks;  // guarded by mutex
     bool accepting = true;                    // guarded by mutex
-    std::thread::id threadId;                 // immutable once started
     std::mutex threadMutex;
     std::thread thread;                       // started by the constructor; ended under threadMutex
 
@@ -51,7 +50,6 @@ struct SyncDispatcher::State {
 SyncDispatcher::SyncDispatcher(std::function<void()> onWake) : state_(std::make_shared<State>()) {
     state_->onWake = std::move(onWake);
     state_->thread = std::thread(&State::run, state_);
-    state_->threadId = state_->thread.get_id();
 }
 
 SyncDispatcher::~SyncDispatcher() { shutdown(); }
@@ -82,7 +80,5 @@ bool SyncDispatcher::post(std::function<void()> task) {
 }
 
 void SyncDispatcher::signal() { state_->signal(); }
-
-bool SyncDispatcher::onThisThread() const { return std::this_thread::get_id() == state_->threadId; }
 
 }  // namespace engine

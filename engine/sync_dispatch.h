@@ -25,7 +25,6 @@ public:
     bool post(std::function<void()> task);
     // Any thread, the output's included: no lock, no allocation.
     void signal();
-    bool onThisThread() const;
 
 private:
     struct State;
