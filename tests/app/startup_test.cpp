@@ -8,6 +8,7 @@
 #include "platform/testing.h"
 #include "recording/record_folder.h"
 #include "tests/support/player_fixture.h"
+#include "tests/support/record_folder.h"
 
 namespace {
 
@@ -69,6 +70,7 @@ TEST_F(StartupTest, TimerShowsTheEngineLoad)
 
 TEST_F(StartupTest, RecordFolderIsMadeBesideTheProgramNotInTheWorkingFolder)
 {
+    testsupport::RecordFolderGuard busy;  // the recording tests use the same folder
     std::filesystem::remove_all(recordFolder());
     ASSERT_NE(open(), nullptr);
     EXPECT_TRUE(std::filesystem::is_directory(recordFolder()));
