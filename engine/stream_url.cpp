@@ -58,6 +58,8 @@ private:
     bool startDecoder(const unsigned char* data, size_t size);
     void decodeAvailable();
     void push(const decode::AudioFormat& format, const float* samples, size_t frames);
+    bool flushResampler();  // false once the channel is closed
+    bool writeResampled(int channels);
     void onStreamChange();
     // Decides the create's outcome once; false when it was decided before.
     bool settle(int error);
@@ -151,16 +153,7 @@ void UrlFeeder::onMeta(const std::string& meta) {
 
 void UrlFeeder::onEnd(int error) {
     callProc(nullptr, 0);  // not after a free: the channel is closed by then
-    if (resampler_ && !dead_) {
-        resampled_.clear();
-        resampler_->flush(resampled_);
-        auto stored = channel_->format();
-        if (!resampled_.empty()) {
-            size_t frames = resampled_.size() / size_t(resampler_->channels());
-            convertChannels(resampled_.data(), resampler_->channels(), frames, stored.channels, mapped_);
-            channel_->write(mapped_.data(), frames);
-        }
-    }
+    if (resampler_ && !dead_) flushResampler();
     channel_->endOfData();
     if (error != 0 && error != net::kStoppedError)
         settle(error);
@@ -223,25 +216,35 @@ void UrlFeeder::push(const decode::AudioFormat& format, const float* samples, si
         }
     }
     if (!resampler_ || resampler_->inRate() != format.rate || resampler_->channels() != format.channels) {
-        resampled_.clear();
-        if (resampler_) resampler_->flush(resampled_);
         // The previous format's tail goes out before the new format starts.
-        if (!resampled_.empty()) {
-            size_t tail = resampled_.size() / size_t(resampler_->channels());
-            convertChannels(resampled_.data(), resampler_->channels(), tail, channel_->format().channels, mapped_);
-            if (!channel_->write(mapped_.data(), tail)) dead_ = true;
+        if (resampler_ && !flushResampler()) {
+            dead_ = true;
+            return;
         }
         resampler_ = std::make_unique<decode::Resampler>(format.rate, channel_->deviceRate(), format.channels);
     }
     resampled_.clear();
     resampler_->process(samples, frames, resampled_);
-    size_t out = resampled_.size() / size_t(format.channels);
+    if (!writeResampled(format.channels)) dead_ = true;
+}
+
+bool UrlFeeder::flushResampler() {
+    resampled_.clear();
+    resampler_->flush(resampled_);
+    return writeResampled(resampler_->channels());
+}
+
+// Stores resampled_ (`channels` per frame) in the channel's own layout.
+bool UrlFeeder::writeResampled(int channels) {
+    size_t frames = resampled_.size() / size_t(channels);
+    if (frames == 0) return true;
     const float* data = resampled_.data();
-    if (format.channels != channel_->format().channels) {
-        convertChannels(data, format.channels, out, channel_->format().channels, mapped_);
+    int stored = channel_->format().channels;
+    if (channels != stored) {
+        convertChannels(data, channels, frames, stored, mapped_);
         data = mapped_.data();
     }
-    if (out > 0 && !channel_->write(data, out)) dead_ = true;
+    return channel_->write(data, frames);
 }
 
 void UrlFeeder::onStreamChange() {
