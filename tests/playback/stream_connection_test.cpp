@@ -116,8 +116,9 @@ TEST_F(ConnectionTest, HeaderNamesAreMatchedWithoutRegardToCaseInHttpHeadersToo)
     EXPECT_EQ(text(IDC_NAME), "Loud");
     EXPECT_EQ(text(IDC_URL), "x");
 
+    HSTREAM first = player.stream;
     selectListRow(item(IDC_STATIONS), 1);
-    ASSERT_TRUE(pumpUntil([&] { return text(IDC_FORMAT).empty(); }));
+    ASSERT_TRUE(pumpUntil([&] { return player.stream != first && player.stream != 0; }));
     ASSERT_TRUE(waitForFormat());
     EXPECT_EQ(text(IDC_NAME), "");
     EXPECT_EQ(text(IDC_URL), "");
