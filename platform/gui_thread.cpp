@@ -72,11 +72,15 @@ void postToGui(std::function<void()> op) {
 }
 
 void runPendingOps() {
+    // Only the ops queued so far: a thread that keeps sending must not hold
+    // the dialog's thread here; later ops wait for the next drain event.
+    size_t budget;
     {
         std::lock_guard guard(queue().lock);
         queue().drainPosted = false;
+        budget = queue().ops.size();
     }
-    for (;;) {
+    for (; budget > 0; --budget) {
         std::function<void()> op;
         {
             std::lock_guard guard(queue().lock);

@@ -18,7 +18,7 @@ bool onGuiThread();
 // Returns at once, from any thread.
 void postToGui(std::function<void()> op);
 
-// Dialog's thread: runs every queued op now, in order.
+// Dialog's thread: runs the ops queued so far, in order.
 void runPendingOps();
 
 // Number of ops queued and not yet started.

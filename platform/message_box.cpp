@@ -2,10 +2,14 @@
 // box runs on the dialog's thread and only the caller waits for it.
 #include "platform/message_box.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPointer>
 
+#include <unistd.h>
+
 #include <condition_variable>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -126,7 +130,15 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     }
     if (h) return h(owner, request.text.c_str(), request.caption.c_str(), type);
 
-    ensureApplication();
+    if (!QCoreApplication::instance()) {
+        // The application belongs on the main thread; a worker asking
+        // before any window exists has no box to get.
+        if (gettid() != getpid()) {
+            std::fprintf(stderr, "%s: %s\n", request.caption.c_str(), request.text.c_str());
+            return IDOK;
+        }
+        ensureApplication();
+    }
     if (onGuiThread()) {
         QMessageBox* box = makeBox(request);
         QPointer<QMessageBox> guard(box);

@@ -37,7 +37,7 @@ void pressCloseBox(HWND dialog);
 // until() held (true after maxMs when no predicate is given).
 bool pumpEvents(int maxMs, const std::function<bool()>& until = {});
 
-// Applies every queued widget update now.
+// Applies the widget updates queued so far, now.
 void flushUpdates();
 
 // Queued work for the dialog's thread not yet started.
