@@ -139,8 +139,12 @@ void connectStream(void* argument)
     if (!isLatest())
         return;
     showStationHeaders(stream);
-    updateStreamTitle();
+    // The syncs go on before the first title is read: a title that arrived
+    // between the read and the registration would otherwise be missed, and
+    // its song recorded into the previous file. A title seen twice this way
+    // starts nothing new.
     registerSyncs(stream);
+    updateStreamTitle();
     showStreamFormat();
     BASS_ChannelPlay(stream, FALSE);
 }
