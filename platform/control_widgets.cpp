@@ -16,6 +16,7 @@
 
 #include <algorithm>
 
+#include "platform/accessibility.h"
 #include "platform/dialog_events.h"
 #include "platform/gui_thread.h"
 #include "platform/qt_text.h"
@@ -49,6 +50,7 @@ class RadioButtonWidget final : public QRadioButton {
 public:
     RadioButtonWidget(ControlLink link, QWidget* parent) : QRadioButton(parent), link_(std::move(link)) {
         setAutoExclusive(false);  // the group follows Win32's rule instead
+        markAsRadioButton(this);
     }
 
 protected:

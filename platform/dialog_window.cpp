@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QScreen>
 
+#include "platform/accessibility.h"
 #include "platform/control_widgets.h"
 #include "platform/dialog_events.h"
 #include "platform/dialog_units.h"
@@ -19,7 +20,9 @@ namespace {
 
 class DialogWindow final : public QWidget {
 public:
-    explicit DialogWindow(std::shared_ptr<DialogState> d) : QWidget(nullptr, windowFlags(*d->templ)), dialog_(std::move(d)) {}
+    explicit DialogWindow(std::shared_ptr<DialogState> d) : QWidget(nullptr, windowFlags(*d->templ)), dialog_(std::move(d)) {
+        markAsDialog(this);
+    }
 
     // Esc and Enter work wherever the focus is, as the dialog manager
     // handles them before any control sees them.

@@ -7,6 +7,8 @@
 #include <deque>
 #include <mutex>
 
+#include "platform/accessibility.h"
+
 namespace platform::detail {
 
 namespace {
@@ -54,6 +56,7 @@ void ensureApplication() {
     static char* argv[] = {name, nullptr};
     auto* app = new QApplication(argc, argv);  // lives until the process ends
     app->setQuitOnLastWindowClosed(false);
+    installAccessibleRoles();
     dispatcher.store(new QObject(app));
     requestDrain(true);
 }

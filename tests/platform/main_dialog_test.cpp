@@ -151,6 +151,44 @@ TEST_F(MainDialogTest, EveryControlHasAScreenReaderName)
     EXPECT_EQ(accessibleName(widgetOf(item(IDC_REC))), "Rec");
 }
 
+TEST_F(MainDialogTest, ScreenReadersSeeRolesAndCheckMarks)
+{
+    ASSERT_NE(open(), nullptr);
+    const auto roleOf = [](HWND h) { return QAccessible::queryAccessibleInterface(widgetOf(h))->role(); };
+    EXPECT_EQ(roleOf(dialog), QAccessible::Dialog);
+    EXPECT_EQ(roleOf(item(IDC_PRESET_INSTR)), QAccessible::RadioButton);
+    EXPECT_EQ(roleOf(item(IDC_REC)), QAccessible::CheckBox);
+    EXPECT_EQ(roleOf(item(IDC_VOLUME)), QAccessible::Slider);
+    EXPECT_EQ(roleOf(item(IDC_LEVEL_LEFT)), QAccessible::ProgressBar);
+    EXPECT_EQ(roleOf(item(IDC_STATIONS)), QAccessible::List);
+    EXPECT_EQ(accessibleName(widgetOf(dialog)), "Tunelark 3.0 BASS 2.4.9 5+1 ver. File Record");
+
+    // Readers walk the controls in template order.
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(widgetOf(dialog));
+    ASSERT_EQ(window->childCount(), 26);
+    for (int i = 0; i < 26; ++i) {
+        QAccessibleInterface* child = window->child(i);
+        ASSERT_NE(child, nullptr);
+        EXPECT_EQ(child->object(), widgetOf(platform::testing::templateControl(dialog, i))) << "child " << i;
+        EXPECT_EQ(window->indexOfChild(child), i);
+    }
+
+    QAccessibleInterface* vocal = QAccessible::queryAccessibleInterface(widgetOf(item(IDC_PRESET_VOCAL)));
+    EXPECT_TRUE(vocal->state().checkable);
+    EXPECT_FALSE(vocal->state().checked);
+    send(IDC_PRESET_VOCAL, BM_SETCHECK, BST_CHECKED);
+    platform::testing::flushUpdates();
+    EXPECT_TRUE(vocal->state().checked);
+    // A screen reader's press is a click: the procedure hears it.
+    ASSERT_NE(vocal->actionInterface(), nullptr);
+    QAccessibleInterface* off = QAccessible::queryAccessibleInterface(widgetOf(item(IDC_PRESET_OFF)));
+    off->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(send(IDC_PRESET_OFF, BM_GETCHECK), BST_CHECKED);
+    EXPECT_EQ(send(IDC_PRESET_VOCAL, BM_GETCHECK), BST_UNCHECKED);
+    ASSERT_EQ(commands().size(), 1u);
+    EXPECT_EQ(commands()[0].wParam, MAKEWPARAM(IDC_PRESET_OFF, BN_CLICKED));
+}
+
 TEST_F(MainDialogTest, AStaticTextIsNamedByWhatItSaysNow)
 {
     ASSERT_NE(open(), nullptr);
