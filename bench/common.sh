@@ -13,11 +13,13 @@ icecast_dir=""
 say() { echo "bench: $*" >&2; }
 
 bench_cleanup() {
-  local pid
+  local status=$? pid
+  set +e  # stop everything, whatever fails
   for pid in "${started_pids[@]}"; do kill -TERM "$pid" 2>/dev/null; done
   for pid in "${started_pids[@]}"; do wait "$pid" 2>/dev/null; done
   [ -z "$icecast_dir" ] || bash "$repo/tests/support/icecast/stop.sh" "$icecast_dir"
   rm -rf "$work"
+  exit "$status"
 }
 
 # Builds the given targets (Release, benchmarks on) in build-bench/. A build
@@ -44,12 +46,18 @@ free_port() {
   python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
 
-# Sets mp3_url to the real Icecast server's 128 kbps MP3 mount.
+# Sets mp3_url to the real Icecast server's 128 kbps MP3 mount. Icecast
+# sometimes dies as it starts; the harness then cleans up and we try again.
 start_icecast() {
-  local out
-  out=$(bash "$repo/tests/support/icecast/start.sh" --owner $$ "$work/icecast") || return 1
-  icecast_dir=$work/icecast
-  mp3_url="http://127.0.0.1:$(sed -n 's/^ICECAST_PORT=//p' <<<"$out")/test.mp3"
+  local out attempt
+  for attempt in 1 2 3; do
+    if out=$(bash "$repo/tests/support/icecast/start.sh" --owner $$ "$work/icecast-$attempt"); then
+      icecast_dir=$work/icecast-$attempt
+      mp3_url="http://127.0.0.1:$(sed -n 's/^ICECAST_PORT=//p' <<<"$out")/test.mp3"
+      return 0
+    fi
+  done
+  return 1
 }
 
 # Sets demo_url to the demo station, on a free port.
@@ -98,6 +106,13 @@ start_player() {
   fi
   sleep 1  # the list takes the focus once the window is shown
   xdotool key Down
+}
+
+# Whether the process holds an open connection to the stream's port.
+listening() {  # listening PID URL
+  local port=${2##*:}
+  port=${port%%/*}
+  ss -Htnp state established "( dport = :$port )" | grep -q "pid=$1,"
 }
 
 # CPU time (user + system, all threads) of a process, in clock ticks.

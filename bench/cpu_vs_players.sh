@@ -34,13 +34,6 @@ launch() {  # launch NAME OUTPUT COMMAND...
   names+=("$name") outputs+=("$output") pids+=($!)
 }
 
-# Whether the process holds an open connection to the stream's port.
-listening() {  # listening PID URL
-  local port=${2##*:}
-  port=${port%%/*}
-  ss -Htnp state established "( dport = :$port )" | grep -q "pid=$1,"
-}
-
 alive() { [ -e "/proc/$1" ] && ! grep -q '^[0-9]* (.*) Z' "/proc/$1/stat" 2>/dev/null; }
 
 stop_all() {

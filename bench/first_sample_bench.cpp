@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,7 +29,10 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kGiveUp = std::chrono::seconds(10);
 constexpr auto kPoll = std::chrono::milliseconds(1);
-constexpr auto kBetweenRuns = std::chrono::milliseconds(300);
+// Runs start at random moments of the output's period, or a fixed gap would
+// lock them all to one phase of it and show one case only.
+constexpr int kGapMs = 300;
+constexpr int kGapJitterMs = 50;
 
 // The player's own flags for a stereo device.
 constexpr DWORD kFlags = BASS_STREAM_STATUS | BASS_STREAM_BLOCK | BASS_STREAM_AUTOFREE | BASS_SAMPLE_FX;
@@ -36,6 +40,7 @@ constexpr DWORD kFlags = BASS_STREAM_STATUS | BASS_STREAM_BLOCK | BASS_STREAM_AU
 struct Run {
     Clock::time_point start;
     std::atomic<double> answerMs{0};  // the server's status line and headers came
+    std::atomic<double> bytesMs{0};   // its first audio bytes came
     double createdMs = 0;             // BASS_StreamCreateURL returned: connected, format known
     double firstSampleMs = 0;         // the output has played a sample that is not silence
 };
@@ -44,11 +49,13 @@ double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// The server's part of the wait: the first call brings its answer.
+// The server's part of the wait: the first call brings its answer, the next
+// its first audio bytes.
 void onDownload(const void* buffer, DWORD length, void* user) {
     auto* run = static_cast<Run*>(user);
-    if (buffer && length == 0 && run->answerMs.load() == 0)
-        run->answerMs = msSince(run->start);
+    std::atomic<double>& mark = length == 0 ? run->answerMs : run->bytesMs;
+    if (buffer && mark.load() == 0)
+        mark = msSince(run->start);
 }
 
 bool hearsSound(HSTREAM stream) {
@@ -90,20 +97,23 @@ double maximum(const std::vector<double>& values) {
 }
 
 bool report(const char* url, int runs) {
-    std::vector<double> answer, created, firstSample, engineShare;
+    std::vector<double> answer, bytes, created, firstSample, engineShare;
     std::deque<Run> kept;  // a late download callback of a freed stream finds its run alive
+    std::minstd_rand random(runs);
+    std::uniform_int_distribution<int> jitter(0, kGapJitterMs);
     for (int i = 0; i < runs; ++i) {
         Run& run = kept.emplace_back();
         if (!measure(url, &run))
             return false;
         answer.push_back(run.answerMs);
+        bytes.push_back(run.bytesMs);
         created.push_back(run.createdMs);
         firstSample.push_back(run.firstSampleMs);
-        engineShare.push_back(run.firstSampleMs - run.answerMs);
-        std::this_thread::sleep_for(kBetweenRuns);
+        engineShare.push_back(run.firstSampleMs - run.bytesMs);
+        std::this_thread::sleep_for(std::chrono::milliseconds(kGapMs + jitter(random)));
     }
     std::printf("| %s | %d", url, runs);
-    for (const auto* values : {&answer, &created, &firstSample, &engineShare})
+    for (const auto* values : {&answer, &bytes, &created, &firstSample, &engineShare})
         std::printf(" | %.1f / %.1f ms", median(*values), maximum(*values));
     std::printf(" |\n");
     return true;
@@ -143,9 +153,9 @@ int main(int argc, char** argv) {
     BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 0);
     describeDevice();
     std::printf("Each time from the create call, median / max:\n\n");
-    std::printf("| stream | runs | server's answer | stream created | first sample out "
-                "| first sample after the answer |\n");
-    std::printf("|---|---|---|---|---|---|\n");
+    std::printf("| stream | runs | server's headers | first audio bytes | stream created "
+                "| first sample out | first sample after the first bytes |\n");
+    std::printf("|---|---|---|---|---|---|---|\n");
     bool ok = true;
     for (const char* url : urls)
         ok = report(url, runs) && ok;

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The whole player's resident memory (VmRSS) while it plays the real Icecast
-# server's 128 kbps MP3 mount (a new ICY title every 6 s) for 10 minutes:
-# read every minute, then after 1 minute against after 10 minutes.
+# The whole player's resident memory (VmRSS) over 10 minutes of playing, read
+# every minute: after 1 minute against after 10 minutes. Two players run side
+# by side, one on the real Icecast server's 128 kbps MP3 mount (a new ICY
+# title every 6 s), one on the demo station (music, moving meters, a new
+# title every few seconds).
 #
-# The player runs under a private Xvfb with SDL's dummy output, its station
+# Each player runs under a private Xvfb of its own with SDL's dummy output, its station
 # chosen with the Down key. Usage: bench/memory_growth.sh [minutes] (default
 # 10; the player is built in build-bench/ unless TUNELARK_BUILD names a build)
 set -euo pipefail
@@ -18,22 +20,34 @@ done
 
 build_targets tunelark
 start_icecast
+start_demo
+# An X server each, so each window has the keyboard focus.
 start_xvfb
-start_player player "$mp3_url" SDL_AUDIODRIVER=dummy
+start_player icecast "$mp3_url" SDL_AUDIODRIVER=dummy
+icecast_player=$player_pid
+start_xvfb
+start_player demo "$demo_url" SDL_AUDIODRIVER=dummy
+demo_player=$player_pid
 started=$SECONDS
 
 echo "Machine: $(machine_line)"
-echo "The player's resident memory while playing $mp3_url:"
+echo "The player's resident memory (VmRSS) while it plays:"
 echo
-echo "| minutes | VmRSS |"
-echo "|---|---|"
-rss=()
+echo "| minutes | Icecast /test.mp3 | demo station |"
+echo "|---|---|---|"
+icecast_rss=() demo_rss=()
 for minute in $(seq 1 "$minutes"); do
   sleep $((started + 60 * minute - SECONDS))
-  rss[minute]=$(rss_kib "$player_pid")
-  [ -n "${rss[minute]}" ] || { say "the player stopped; see $work/player/out.log"; exit 1; }
-  echo "| $minute | ${rss[minute]} KiB |"
+  icecast_rss[minute]=$(rss_kib "$icecast_player")
+  demo_rss[minute]=$(rss_kib "$demo_player")
+  listening "$icecast_player" "$mp3_url" && listening "$demo_player" "$demo_url" ||
+    { say "a player stopped playing"; cat "$work"/*/out.log >&2; exit 1; }
+  echo "| $minute | ${icecast_rss[minute]} KiB | ${demo_rss[minute]} KiB |"
 done
 echo
-echo "After 1 min: ${rss[1]} KiB; after $minutes min: ${rss[minutes]} KiB;" \
-  "difference: $((rss[minutes] - rss[1])) KiB"
+echo "| stream | after 1 min | after $minutes min | difference |"
+echo "|---|---|---|---|"
+echo "| Icecast /test.mp3 | ${icecast_rss[1]} KiB | ${icecast_rss[minutes]} KiB |" \
+  "$((icecast_rss[minutes] - icecast_rss[1])) KiB |"
+echo "| demo station | ${demo_rss[1]} KiB | ${demo_rss[minutes]} KiB |" \
+  "$((demo_rss[minutes] - demo_rss[1])) KiB |"
