@@ -82,7 +82,7 @@ public:
         });
     }
 
-    void show(const ControlState& s, bool itemsChanged) {
+    void showModel(const ControlState& s, bool itemsChanged) {
         syncing_ = true;
         if (itemsChanged) {
             clear();
@@ -155,7 +155,7 @@ public:
         });
     }
 
-    void show(const ControlState& s) {
+    void showModel(const ControlState& s) {
         const QSignalBlocker blocker(this);
         setRange(s.rangeMin, s.rangeMax);
         setPageStep(s.pageSize);
@@ -309,7 +309,7 @@ void showState(ControlModel& c, const ControlState& s, bool itemsChanged) {
     QWidget* widget = c.widget.data();
     switch (c.templ.kind) {
     case ControlKind::ListBox:
-        static_cast<ListBoxWidget*>(widget)->show(s, itemsChanged);
+        static_cast<ListBoxWidget*>(widget)->showModel(s, itemsChanged);
         break;
     case ControlKind::PushButton:
     case ControlKind::RadioButton:
@@ -326,7 +326,7 @@ void showState(ControlModel& c, const ControlState& s, bool itemsChanged) {
         showStatic(static_cast<QLabel*>(widget), c.templ, s);
         break;
     case ControlKind::Trackbar:
-        static_cast<TrackbarWidget*>(widget)->show(s);
+        static_cast<TrackbarWidget*>(widget)->showModel(s);
         break;
     case ControlKind::ProgressBar:
         showProgress(static_cast<QProgressBar*>(widget), s);
