@@ -23,14 +23,16 @@ const ControlTemplate kControls[] = {
     {IDC_PAUSE, ControlKind::PushButton, "Pause", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, 180, 42, 49, 11},
     {IDC_EXIT, ControlKind::PushButton, "Exit", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, 293, 42, 50, 11},
     {IDC_INFO, ControlKind::PushButton, "&Info", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, 236, 42, 50, 11},
+    // The texts of the title, status, name and address come from the station:
+    // an '&' in them ("Simon & Garfunkel") is a character, not a mnemonic.
     // "Выбор станции"
-    {IDC_TITLE, ControlKind::StaticText, "\xC2\xFB\xE1\xEE\xF0 \xF1\xF2\xE0\xED\xF6\xE8\xE8", kStatic | SS_CENTER, 0,
+    {IDC_TITLE, ControlKind::StaticText, "\xC2\xFB\xE1\xEE\xF0 \xF1\xF2\xE0\xED\xF6\xE8\xE8", kStatic | SS_CENTER | SS_NOPREFIX, 0,
      6, 120, 144, 24, "Song title"},
-    {IDC_STATUS, ControlKind::StaticText, "TAG", kStatic | SS_CENTER, 0, 168, 72, 78, 8, "Connection status"},
-    {IDC_NAME, ControlKind::StaticText, "ID=33", kStatic | SS_CENTER, 0, 6, 150, 144, 42, "Station name"},
+    {IDC_STATUS, ControlKind::StaticText, "TAG", kStatic | SS_CENTER | SS_NOPREFIX, 0, 168, 72, 78, 8, "Connection status"},
+    {IDC_NAME, ControlKind::StaticText, "ID=33", kStatic | SS_CENTER | SS_NOPREFIX, 0, 6, 150, 144, 42, "Station name"},
     {IDC_VOLUME, ControlKind::Trackbar, nullptr, kChild | WS_TABSTOP | TBS_HORZ | TBS_BOTH, 0, 156, 145, 90, 23,
      "Volume"},
-    {IDC_URL, ControlKind::StaticText, "Station URL", kStatic | SS_CENTER, 0, 180, 18, 168, 12, "Station address"},
+    {IDC_URL, ControlKind::StaticText, "Station URL", kStatic | SS_CENTER | SS_NOPREFIX, 0, 180, 18, 168, 12, "Station address"},
     {IDC_FORMAT, ControlKind::StaticText, "INFO", kStatic | SS_CENTER, 0, 168, 114, 76, 24, "Stream format"},
     {IDC_DSINFO, ControlKind::StaticText, "IDC_TEXT", kStatic | SS_CENTER, 0, 156, 174, 90, 12, "Audio output"},
     {IDC_STATIC, ControlKind::StaticText, " 125     1 kHz   10 kHz   Rev", kStatic | SS_LEFT, 0, 258, 174, 97, 10},

@@ -125,3 +125,17 @@ TEST_F(StartupTest, MissingStationFileEndsTheWindowWithItsMessage)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(StartupTest, StationTextsShowAnAmpersandAsItIs)
+{
+    ASSERT_NE(open(), nullptr);
+    for (int id : {IDC_TITLE, IDC_NAME, IDC_URL, IDC_STATUS}) {
+        SetDlgItemTextA(window, id, "Simon & Garfunkel");
+        platform::testing::flushUpdates();
+        EXPECT_EQ(platform::testing::shownText(item(id)).toStdString(), "Simon & Garfunkel") << id;
+    }
+}
+
+}  // namespace
