@@ -1,7 +1,5 @@
 // The device side of the engine: device list, start and stop, the
 // information and load it reports, options, and per-thread error codes.
-#include <dirent.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -10,39 +8,12 @@
 #include <gtest/gtest.h>
 
 #include "engine/bass.h"
+#include "tests/support/engine_fixture.h"
 
 namespace {
 
-int threadCount();
-
-// The thread count with no engine running. A first thread is made and joined
-// before counting, since sanitizer runtimes start a helper thread of their
-// own with the process's first thread.
-int baselineThreads() {
-    std::thread([] {}).join();
-    return threadCount();
-}
-
-int threadCount() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/task")) {
-        while (dirent* entry = readdir(dir))
-            if (entry->d_name[0] != '.') ++count;
-        closedir(dir);
-    }
-    return count;
-}
-
-// Engine threads end asynchronously only in the kernel's bookkeeping; give
-// the count a moment to settle.
-bool threadCountReturnsTo(int expected) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (threadCount() == expected) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return threadCount() == expected;
-}
+using test::baselineThreads;
+using test::threadCountReturnsTo;
 
 class ScopedEnv {
 public:

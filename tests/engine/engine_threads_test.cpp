@@ -2,8 +2,6 @@
 // threads: freeing a stream or the whole engine while callbacks run, from
 // inside callbacks, and many threads using streams at once. Run under
 // ThreadSanitizer too.
-#include <dirent.h>
-
 #include <atomic>
 #include <cstring>
 #include <random>
@@ -14,36 +12,16 @@
 #include <gtest/gtest.h>
 
 #include "engine/bass.h"
+#include "tests/support/engine_fixture.h"
 #include "tests/support/synthetic_stream.h"
 #include "tests/support/wait_until.h"
 
 namespace {
 
+using test::threadCount;
 using test::waitUntil;
 
-int threadCount() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/task")) {
-        while (dirent* entry = readdir(dir))
-            if (entry->d_name[0] != '.') ++count;
-        closedir(dir);
-    }
-    return count;
-}
-
-class EngineThreads : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::thread([] {}).join();
-        baseline_ = threadCount();
-        ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
-    }
-    void TearDown() override {
-        BASS_Free();
-        EXPECT_TRUE(waitUntil([&] { return threadCount() == baseline_; })) << "an engine thread outlived BASS_Free";
-    }
-    int baseline_ = 0;
-};
+class EngineThreads : public test::EngineTest {};
 
 // A sync that holds its thread until released.
 struct Gate {

@@ -1,8 +1,6 @@
 // BASS_StreamCreateURL against the scripted radio server on 127.0.0.1: what
 // the download callback, the tags and the syncs see, in which order, how a
 // stream ends, and how a create fails.
-#include <dirent.h>
-
 #include <atomic>
 #include <cstring>
 #include <mutex>
@@ -13,23 +11,15 @@
 #include <gtest/gtest.h>
 
 #include "engine/bass.h"
+#include "tests/support/engine_fixture.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/stream_server.h"
 #include "tests/support/wait_until.h"
 
 namespace {
 
+using test::threadCount;
 using test::waitUntil;
-
-int threadCount() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/task")) {
-        while (dirent* entry = readdir(dir))
-            if (entry->d_name[0] != '.') ++count;
-        closedir(dir);
-    }
-    return count;
-}
 
 std::vector<std::string> texts(const char* list) {
     std::vector<std::string> out;
@@ -72,7 +62,7 @@ struct Download {
     }
 };
 
-class StreamUrl : public ::testing::Test {
+class StreamUrl : public test::EngineTest {
 protected:
     static void SetUpTestSuite() {
         dir_ = new fixtures::TempDir;
@@ -91,24 +81,18 @@ protected:
         first.insert(first.end(), second.begin(), second.end());
         ogg_ = dir_->file("chain.ogg");
         fixtures::writeBytes(ogg_, first);
-        baseline_ = (std::thread([] {}).join(), threadCount());
     }
     static void TearDownTestSuite() { delete dir_; }
 
     void SetUp() override {
         ASSERT_GT(fixtures::readBytes(mp3_).size(), 10000u) << "lame made no MP3";
-        ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+        test::EngineTest::SetUp();
         BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 0);
         BASS_SetConfig(BASS_CONFIG_NET_TIMEOUT, 2000);
-    }
-    void TearDown() override {
-        BASS_Free();
-        EXPECT_TRUE(waitUntil([] { return threadCount() == baseline_; })) << "an engine thread outlived BASS_Free";
     }
 
     static inline fixtures::TempDir* dir_ = nullptr;
     static inline std::string mp3_, shortMp3_, ogg_;
-    static inline int baseline_ = 0;
     test::StreamServer server_;
 };
 
@@ -313,7 +297,7 @@ TEST_F(StreamUrl, FailedCreatesNameTheirReasonAndLeaveNothing) {
         EXPECT_EQ(stream, 0u);
         EXPECT_EQ(BASS_ErrorGetCode(), c.error);
         download.freed = true;
-        EXPECT_TRUE(waitUntil([] { return threadCount() == baseline_ + 2; }))
+        EXPECT_TRUE(waitUntil([&] { return threadCount() == baseline_ + 2; }))
             << "only the output's and the dispatcher's threads remain";
     }
     HSTREAM stream = BASS_StreamCreateURL("http://127.0.0.1:1/", 0, 0, nullptr, nullptr);
@@ -364,7 +348,7 @@ TEST_F(StreamUrl, FreeInsideItsOwnMetaSync) {
     BASS_CHANNELINFO info{};
     EXPECT_FALSE(BASS_ChannelGetInfo(stream, &info));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
-    EXPECT_TRUE(waitUntil([] { return threadCount() == baseline_ + 2; })) << "the download thread was joined";
+    EXPECT_TRUE(waitUntil([&] { return threadCount() == baseline_ + 2; })) << "the download thread was joined";
     EXPECT_EQ(log.calls, 1);
 }
 

@@ -1,0 +1,41 @@
+#include "tests/support/engine_fixture.h"
+
+#include <dirent.h>
+
+#include <thread>
+
+#include "engine/bass.h"
+#include "tests/support/wait_until.h"
+
+namespace test {
+
+int threadCount() {
+    int count = 0;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (dirent* entry = readdir(dir))
+            if (entry->d_name[0] != '.') ++count;
+        closedir(dir);
+    }
+    return count;
+}
+
+int baselineThreads() {
+    std::thread([] {}).join();
+    return threadCount();
+}
+
+bool threadCountReturnsTo(int expected) {
+    return waitUntil([expected] { return threadCount() == expected; });
+}
+
+void EngineTest::SetUp() {
+    baseline_ = baselineThreads();
+    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+}
+
+void EngineTest::TearDown() {
+    BASS_Free();
+    EXPECT_TRUE(threadCountReturnsTo(baseline_)) << "an engine thread outlived BASS_Free";
+}
+
+}  // namespace test

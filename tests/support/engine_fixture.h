@@ -1,0 +1,32 @@
+// The engine started for each test, and the check that BASS_Free leaves no
+// engine thread behind.
+#pragma once
+
+#include <gtest/gtest.h>
+
+namespace test {
+
+// The threads this process has now.
+int threadCount();
+
+// The thread count with no engine running. A first thread is made and joined
+// before counting, since sanitizer runtimes start a helper thread of their
+// own with the process's first thread.
+int baselineThreads();
+
+// Engine threads end asynchronously in the kernel's bookkeeping; waits
+// (generously) for the count to settle at `expected`.
+bool threadCountReturnsTo(int expected);
+
+// BASS_Init on the no-sound device at 44100 Hz before each test; BASS_Free
+// after it, failing the test if the thread count does not return to what it
+// was before the engine started.
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    int baseline_ = 0;
+};
+
+}  // namespace test
