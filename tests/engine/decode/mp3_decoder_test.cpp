@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <random>
 
 #include "engine/bass.h"
 #include "engine/decode/decoder.h"
+#include "tests/support/decode_chunks.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/tone_analysis.h"
 
@@ -14,49 +14,17 @@ using engine::decode::makeMp3Decoder;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
-struct Decoded {
-    std::vector<float> samples;
-    AudioFormat format;
-    bool failed = false;
-    // Per decode() call that added frames: its format and frame count.
-    std::vector<std::pair<AudioFormat, long>> calls;
-};
+using test::Bytes;
+using test::concat;
+using test::Decoded;
+using test::junk;
+using test::slice;
 
 Decoded decodeInChunks(const Bytes& bytes, size_t chunk) {
     auto decoder = makeMp3Decoder();
     Decoded d;
-    for (size_t at = 0; at < bytes.size() && !d.failed; at += chunk) {
-        decoder->feed(bytes.data() + at, std::min(chunk, bytes.size() - at));
-        for (;;) {
-            size_t before = d.samples.size();
-            long frames = decoder->decode(d.samples);
-            if (frames < 0) d.failed = true;
-            if (frames <= 0) break;
-            AudioFormat f = decoder->format();
-            EXPECT_EQ(d.samples.size() - before, static_cast<size_t>(frames * f.channels));
-            d.calls.emplace_back(f, frames);
-        }
-    }
-    d.format = decoder->format();
+    test::feedInChunks(*decoder, bytes, chunk, d);
     return d;
-}
-
-Bytes junk(size_t size, unsigned seed, bool allowSync = true) {
-    std::mt19937 random(seed);
-    Bytes b(size);
-    for (auto& c : b) {
-        c = static_cast<unsigned char>(random());
-        if (!allowSync && c == 0xFF) c = 0;
-    }
-    return b;
-}
-
-Bytes concat(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
-    return all;
 }
 
 // The last second of both is the same audio (mpg123 may round the last bit
@@ -65,10 +33,6 @@ bool sameLastSecond(const std::vector<float>& a, const std::vector<float>& b) {
     constexpr size_t n = 2 * 44100;
     if (a.size() < n || b.size() < n) return false;
     return std::equal(a.end() - n, a.end(), b.end() - n, [](float x, float y) { return std::abs(x - y) < 1e-5f; });
-}
-
-Bytes slice(const Bytes& b, size_t from, size_t to) {
-    return Bytes(b.begin() + static_cast<long>(from), b.begin() + static_cast<long>(std::min(to, b.size())));
 }
 
 class Mp3DecoderTest : public ::testing::Test {

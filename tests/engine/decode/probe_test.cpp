@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 
 #include "engine/decode/decoder.h"
+#include "tests/support/decode_chunks.h"
 #include "tests/support/fixtures.h"
 
 using engine::decode::Probe;
@@ -11,7 +11,10 @@ using engine::decode::probeFormat;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using test::Bytes;
+using test::concat;
+using test::junk;
+using test::slice;
 
 Probe probe(const Bytes& b, size_t size, const std::string& type = "") {
     return probeFormat(b.data(), std::min(size, b.size()), type);
@@ -23,23 +26,6 @@ Probe probe(const Bytes& b, const std::string& type = "") {
 
 Bytes text(const std::string& s) {
     return Bytes(s.begin(), s.end());
-}
-
-Bytes junk(size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    Bytes b(size);
-    for (auto& c : b) c = static_cast<unsigned char>(random());
-    return b;
-}
-
-Bytes concat(const Bytes& a, const Bytes& b) {
-    Bytes all = a;
-    all.insert(all.end(), b.begin(), b.end());
-    return all;
-}
-
-Bytes from(const Bytes& b, size_t offset) {
-    return Bytes(b.begin() + static_cast<long>(offset), b.end());
 }
 
 class ProbeTest : public ::testing::Test {
@@ -81,10 +67,10 @@ TEST_F(ProbeTest, GrowingPrefixesNeverChangeTheAnswerOnceGiven) {
 
 TEST_F(ProbeTest, FindsMp3AfterABurstStartingMidFrameOrAfterJunk) {
     for (size_t offset : {1, 100, 417 * 3 + 211}) {
-        EXPECT_EQ(probe(from(mp3_, offset)), Probe::Mp3) << offset;
+        EXPECT_EQ(probe(slice(mp3_, offset, mp3_.size())), Probe::Mp3) << offset;
     }
     for (unsigned seed : {1u, 2u, 3u, 4u}) {
-        EXPECT_EQ(probe(concat(junk(2500, seed), mp3_)), Probe::Mp3) << seed;
+        EXPECT_EQ(probe(concat({junk(2500, seed), mp3_})), Probe::Mp3) << seed;
     }
 }
 
@@ -103,22 +89,22 @@ TEST_F(ProbeTest, RecognisesOggVorbisByItsFirstPage) {
     // The identification packet starts right after a 28-byte page header.
     EXPECT_EQ(probe(ogg_, 28 + 6), Probe::NeedMore);
     EXPECT_EQ(probe(ogg_, 28 + 7), Probe::Vorbis);
-    EXPECT_EQ(probe(concat(junk(3000, 9), ogg_)), Probe::Vorbis);
+    EXPECT_EQ(probe(concat({junk(3000, 9), ogg_})), Probe::Vorbis);
 }
 
 TEST_F(ProbeTest, OggOfAnotherCodecIsNotVorbis) {
     Bytes other = ogg_;
     other[29] = 'X';  // "\x01vXrbis"
-    Bytes padded = concat(other, junk(16 * 1024, 5));
+    Bytes padded = concat({other, junk(16 * 1024, 5)});
     EXPECT_EQ(probe(other, 100), Probe::NeedMore);
     EXPECT_EQ(probe(padded), Probe::Unknown);
 }
 
 TEST_F(ProbeTest, TheContentTypeBreaksATie) {
-    Bytes both = concat(ogg_, mp3_);  // a Vorbis page first, MP3 frames later
+    Bytes both = concat({ogg_, mp3_});  // a Vorbis page first, MP3 frames later
     EXPECT_EQ(probe(both), Probe::Vorbis);
     EXPECT_EQ(probe(both, "audio/mpeg"), Probe::Mp3);
-    Bytes reversed = concat(mp3_, ogg_);
+    Bytes reversed = concat({mp3_, ogg_});
     EXPECT_EQ(probe(reversed), Probe::Mp3);
     EXPECT_EQ(probe(reversed, "audio/ogg"), Probe::Vorbis);
     // A hint alone decides nothing.

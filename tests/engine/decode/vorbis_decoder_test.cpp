@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <random>
 
 #include "engine/bass.h"
 #include "engine/decode/decoder.h"
+#include "tests/support/decode_chunks.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/tone_analysis.h"
 
@@ -16,7 +16,10 @@ using engine::decode::makeVorbisDecoder;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using test::Bytes;
+using test::concat;
+using test::junk;
+using test::slice;
 
 struct Change {
     long atFrame;  // frames returned before the callback
@@ -24,14 +27,9 @@ struct Change {
     std::vector<std::string> comments;
 };
 
-struct Decoded {
-    std::vector<float> samples;  // of every format, in order
-    long frames = 0;
-    AudioFormat format;
+struct Decoded : test::Decoded {
     std::vector<std::string> comments;  // after the first audio
     std::vector<Change> changes;
-    std::vector<std::pair<AudioFormat, long>> calls;
-    bool failed = false;
 };
 
 Decoded decodeInChunks(const Bytes& bytes, size_t chunk) {
@@ -40,39 +38,10 @@ Decoded decodeInChunks(const Bytes& bytes, size_t chunk) {
     decoder->onStreamChange = [&] {
         d.changes.push_back({d.frames, decoder->format(), decoder->comments()});
     };
-    for (size_t at = 0; at < bytes.size() && !d.failed; at += chunk) {
-        decoder->feed(bytes.data() + at, std::min(chunk, bytes.size() - at));
-        for (;;) {
-            size_t before = d.samples.size();
-            long frames = decoder->decode(d.samples);
-            if (frames < 0) d.failed = true;
-            if (frames <= 0) break;
-            AudioFormat f = decoder->format();
-            EXPECT_EQ(d.samples.size() - before, static_cast<size_t>(frames * f.channels));
-            if (d.frames == 0) d.comments = decoder->comments();
-            d.frames += frames;
-            d.calls.emplace_back(f, frames);
-        }
-    }
-    d.format = decoder->format();
+    test::feedInChunks(*decoder, bytes, chunk, d, [&] {
+        if (d.frames == 0) d.comments = decoder->comments();
+    });
     return d;
-}
-
-Bytes concat(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
-    return all;
-}
-
-Bytes junk(size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    Bytes b(size);
-    for (auto& c : b) c = static_cast<unsigned char>(random());
-    return b;
-}
-
-Bytes slice(const Bytes& b, size_t from, size_t to) {
-    return Bytes(b.begin() + static_cast<long>(from), b.begin() + static_cast<long>(std::min(to, b.size())));
 }
 
 // Frames that end within the page holding byte `offset` (from the granule
