@@ -1,8 +1,7 @@
 // Playlist answers resolved to their first playable entry.
 #include "engine/bass.h"
 #include "engine/network/http_stream.h"
-#include "tests/engine/network/event_recorder.h"
-#include "tests/support/stream_server.h"
+#include "tests/engine/network/http_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +9,9 @@ namespace {
 
 using engine::net::HttpOptions;
 using engine::net::HttpStream;
-using test::EventRecorder;
 using test::StreamServer;
 
-class HttpPlaylist : public ::testing::Test {
+class HttpPlaylist : public test::HttpTest {
 protected:
     HttpPlaylist()
     {
@@ -32,7 +30,7 @@ protected:
                      StreamServer::quote(body) + "}]}");
     }
 
-    int open(const std::string& path) { return stream.open(server.url(path), options, recorder.events()); }
+    int open(const std::string& path) { return HttpTest::open(path, options); }
 
     void expectTheStream()
     {
@@ -43,10 +41,7 @@ protected:
         EXPECT_EQ(recorder.audio, test::counterBytes(3000));
     }
 
-    StreamServer server;
-    EventRecorder recorder;
     HttpOptions options;
-    HttpStream stream;
 };
 
 TEST_F(HttpPlaylist, PlsByMediaTypeOpensItsFirstEntry)

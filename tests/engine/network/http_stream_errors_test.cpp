@@ -2,8 +2,7 @@
 // as a download that ends cleanly with what was valid.
 #include "engine/bass.h"
 #include "engine/network/http_stream.h"
-#include "tests/engine/network/event_recorder.h"
-#include "tests/support/stream_server.h"
+#include "tests/engine/network/http_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -14,13 +13,8 @@ using engine::net::HttpStream;
 using test::EventRecorder;
 using test::StreamServer;
 
-class HttpStreamErrors : public ::testing::Test {
+class HttpStreamErrors : public test::HttpTest {
 protected:
-    int open(const std::string& path, HttpOptions options = {})
-    {
-        return stream.open(server.url(path), options, recorder.events());
-    }
-
     int openWithTimeout(const std::string& path, int timeoutMs)
     {
         HttpOptions options;
@@ -34,10 +28,6 @@ protected:
         EXPECT_EQ(recorder.endCalls, 0);
         EXPECT_TRUE(recorder.audio.empty());
     }
-
-    StreamServer server;
-    EventRecorder recorder;
-    HttpStream stream;
 };
 
 TEST_F(HttpStreamErrors, RefusedConnection)

@@ -1,8 +1,7 @@
 #include "engine/network/http_stream.h"
 
 #include "engine/bass.h"
-#include "tests/engine/network/event_recorder.h"
-#include "tests/support/stream_server.h"
+#include "tests/engine/network/http_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -21,13 +20,8 @@ using namespace std::chrono_literals;
 
 std::string title(const std::string& name) { return "StreamTitle='" + name + "';"; }
 
-class HttpStreamTest : public ::testing::Test {
+class HttpStreamTest : public test::HttpTest {
 protected:
-    int open(const std::string& path, HttpOptions options = {})
-    {
-        return stream.open(server.url(path), options, recorder.events());
-    }
-
     // Polls the server until `path` has had `count` requests.
     bool waitForRequests(const std::string& path, int count)
     {
@@ -37,10 +31,6 @@ protected:
         }
         return false;
     }
-
-    StreamServer server;
-    EventRecorder recorder;
-    HttpStream stream;
 };
 
 TEST_F(HttpStreamTest, IcyResponseWithHeadersAsReceived)
