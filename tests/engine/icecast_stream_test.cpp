@@ -1,12 +1,8 @@
 // Streams from a real Icecast server, played through SDL's disk driver: what
 // comes out is one of the songs' tones at their level, the titles arrive as
 // META syncs, and a new song of the Ogg mount replaces the comments.
-#include <sys/stat.h>
-
 #include <atomic>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <strings.h>
 #include <mutex>
@@ -16,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/bass.h"
-#include "tests/support/fixtures.h"
+#include "tests/support/disk_output.h"
 #include "tests/support/icecast_server.h"
 #include "tests/support/tone_analysis.h"
 #include "tests/support/wait_until.h"
@@ -49,38 +45,19 @@ struct Titles {
     }
 };
 
-class IcecastStream : public ::testing::Test {
+class IcecastStream : public test::DiskOutputTest {
 protected:
     void SetUp() override {
         icecast_ = test::IcecastServer::get();
         REQUIRE_ICECAST(icecast_);
-        output_ = dir_.file("output.raw");
-        setenv("SDL_AUDIODRIVER", "disk", 1);
-        setenv("SDL_DISKAUDIOFILE", output_.c_str(), 1);
-        ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
+        test::DiskOutputTest::SetUp();
+        if (HasFatalFailure()) return;
         BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 0);
         BASS_SetConfig(BASS_CONFIG_NET_TIMEOUT, 5000);
     }
-    void TearDown() override {
-        BASS_Free();
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-    }
-
-    size_t framesOut() const {
-        struct stat st {};
-        return stat(output_.c_str(), &st) == 0 ? size_t(st.st_size) / (2 * sizeof(float)) : 0;
-    }
-
     std::vector<float> lastSecond() {
         size_t end = framesOut() + 44100;
-        EXPECT_TRUE(waitUntil([&] { return framesOut() >= end; }, 30));
-        std::vector<float> samples(44100 * 2);
-        FILE* file = std::fopen(output_.c_str(), "rb");
-        if (!file) return {};
-        std::fseek(file, long((end - 44100) * 2 * sizeof(float)), SEEK_SET);
-        samples.resize(std::fread(samples.data(), sizeof(float), samples.size(), file));
-        std::fclose(file);
-        return samples;
+        return outputFrames(end - 44100, end);
     }
 
     // True when some quarter second of the last second is a song's tone at half scale.
@@ -99,8 +76,6 @@ protected:
     }
 
     const test::IcecastServer* icecast_ = nullptr;
-    fixtures::TempDir dir_;
-    std::string output_;
 };
 
 TEST_F(IcecastStream, Mp3MountPlaysItsSongsWithTitles) {

@@ -2,37 +2,24 @@
 // output, in the opened format and at real time, to a file we analyse. A
 // tone streamed from the scripted server must come out at its frequency and
 // level; volume, master volume and pause must act on it.
-#include <sys/stat.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "engine/bass.h"
+#include "tests/support/disk_output.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/stream_server.h"
 #include "tests/support/tone_analysis.h"
-#include "tests/support/wait_until.h"
 
 namespace {
 
-using test::waitUntil;
-
-class Capture : public ::testing::Test {
+class Capture : public test::DiskOutputTest {
 protected:
     void SetUp() override {
-        output_ = dir_.file("output.raw");
-        // Read by SDL when the engine starts its audio.
-        setenv("SDL_AUDIODRIVER", "disk", 1);
-        setenv("SDL_DISKAUDIOFILE", output_.c_str(), 1);
-        ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
-        BASS_INFO info{};
-        ASSERT_TRUE(BASS_GetInfo(&info));
-        rate_ = int(info.freq);
-        channels_ = int(info.speakers);
+        test::DiskOutputTest::SetUp();
+        if (HasFatalFailure()) return;
         BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 0);
 
         fixtures::Tone tone{.frequency = 1000, .rate = 44100, .channels = 2, .seconds = 4, .amplitude = 0.5};
@@ -41,40 +28,17 @@ protected:
         ASSERT_TRUE(server_.route(R"({"path": "/tone", "headers": ["Content-Type: audio/mpeg"],
             "body": [{"file": ")" + mp3 + R"("}], "loop": true})"));
     }
-    void TearDown() override {
-        BASS_Free();
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-    }
-
-    size_t framesOut() const {
-        struct stat st {};
-        if (stat(output_.c_str(), &st) != 0) return 0;
-        return size_t(st.st_size) / (sizeof(float) * size_t(channels_));
-    }
 
     // The output from `from` seconds after frame `mark` to `to` seconds after
     // it, once the device has written that far.
     std::vector<float> segment(size_t mark, double from, double to) {
-        size_t begin = mark + size_t(from * rate_), end = mark + size_t(to * rate_);
-        EXPECT_TRUE(waitUntil([&] { return framesOut() >= end; }, 30)) << "the device stopped writing";
-        std::vector<float> samples((end - begin) * size_t(channels_));
-        FILE* file = std::fopen(output_.c_str(), "rb");
-        if (!file) return {};
-        std::fseek(file, long(begin * sizeof(float) * size_t(channels_)), SEEK_SET);
-        size_t got = std::fread(samples.data(), sizeof(float), samples.size(), file);
-        std::fclose(file);
-        samples.resize(got);
-        return samples;
+        return outputFrames(mark + size_t(from * rate_), mark + size_t(to * rate_));
     }
 
     double amplitude(const std::vector<float>& samples, int channel = 0) {
         return tone::amplitudeAt(tone::channelOf(samples, channels_, channel), 1000, rate_);
     }
 
-    fixtures::TempDir dir_;
-    std::string output_;
-    int rate_ = 0;
-    int channels_ = 0;
     test::StreamServer server_;
 };
 
