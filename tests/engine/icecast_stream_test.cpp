@@ -3,7 +3,6 @@
 // META syncs, and a new song of the Ogg mount replaces the comments.
 #include <atomic>
 #include <cmath>
-#include <cstring>
 #include <strings.h>
 #include <mutex>
 #include <string>
@@ -13,19 +12,15 @@
 
 #include "engine/bass.h"
 #include "tests/support/disk_output.h"
+#include "tests/support/engine_fixture.h"
 #include "tests/support/icecast_server.h"
 #include "tests/support/tone_analysis.h"
 #include "tests/support/wait_until.h"
 
 namespace {
 
+using test::tagTexts;
 using test::waitUntil;
-
-std::vector<std::string> texts(const char* list) {
-    std::vector<std::string> out;
-    for (; list && *list; list += std::strlen(list) + 1) out.emplace_back(list);
-    return out;
-}
 
 struct Titles {
     std::mutex mutex;
@@ -33,7 +28,7 @@ struct Titles {
     static void sync(HSYNC, DWORD channel, DWORD, void* user) {
         auto* self = static_cast<Titles*>(user);
         const char* meta = BASS_ChannelGetTags(channel, BASS_TAG_META);
-        auto ogg = texts(BASS_ChannelGetTags(channel, BASS_TAG_OGG));
+        auto ogg = tagTexts(BASS_ChannelGetTags(channel, BASS_TAG_OGG));
         std::lock_guard lock(self->mutex);
         if (meta) self->seen.emplace_back(meta);
         for (const auto& comment : ogg)
@@ -82,8 +77,8 @@ TEST_F(IcecastStream, Mp3MountPlaysItsSongsWithTitles) {
     HSTREAM stream = BASS_StreamCreateURL(icecast_->mp3Url().c_str(), 0, BASS_STREAM_STATUS | BASS_STREAM_AUTOFREE,
                                           nullptr, nullptr);
     ASSERT_NE(stream, 0u) << BASS_ErrorGetCode();
-    auto head = texts(BASS_ChannelGetTags(stream, BASS_TAG_ICY));
-    if (head.empty()) head = texts(BASS_ChannelGetTags(stream, BASS_TAG_HTTP));
+    auto head = tagTexts(BASS_ChannelGetTags(stream, BASS_TAG_ICY));
+    if (head.empty()) head = tagTexts(BASS_ChannelGetTags(stream, BASS_TAG_HTTP));
     ASSERT_FALSE(head.empty());
     bool named = false;
     for (const auto& line : head) named = named || strncasecmp(line.c_str(), "icy-name:", 9) == 0;
@@ -113,7 +108,7 @@ TEST_F(IcecastStream, OggMountChainsReplaceTheComments) {
     BASS_CHANNELINFO info{};
     ASSERT_TRUE(BASS_ChannelGetInfo(stream, &info));
     EXPECT_EQ(info.ctype, DWORD(BASS_CTYPE_STREAM_OGG));
-    auto first = texts(BASS_ChannelGetTags(stream, BASS_TAG_OGG));
+    auto first = tagTexts(BASS_ChannelGetTags(stream, BASS_TAG_OGG));
     EXPECT_FALSE(first.empty()) << "the first song's comments are there when create returns";
 
     Titles titles;
@@ -121,7 +116,7 @@ TEST_F(IcecastStream, OggMountChainsReplaceTheComments) {
     ASSERT_TRUE(BASS_ChannelPlay(stream, FALSE));
     EXPECT_TRUE(heardASong());
     ASSERT_TRUE(waitUntil([&] { return titles.count() > 0; }, 30));
-    auto now = texts(BASS_ChannelGetTags(stream, BASS_TAG_OGG));
+    auto now = tagTexts(BASS_ChannelGetTags(stream, BASS_TAG_OGG));
     int titlesInTag = 0;
     for (const auto& comment : now) titlesInTag += strncasecmp(comment.c_str(), "title=", 6) == 0;
     EXPECT_EQ(titlesInTag, 1) << "a new song replaces the comments";

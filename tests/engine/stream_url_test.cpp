@@ -2,7 +2,6 @@
 // the download callback, the tags and the syncs see, in which order, how a
 // stream ends, and how a create fails.
 #include <atomic>
-#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -18,14 +17,9 @@
 
 namespace {
 
+using test::tagTexts;
 using test::threadCount;
 using test::waitUntil;
-
-std::vector<std::string> texts(const char* list) {
-    std::vector<std::string> out;
-    for (; list && *list; list += std::strlen(list) + 1) out.emplace_back(list);
-    return out;
-}
 
 // What the download callback received.
 struct Download {
@@ -46,7 +40,7 @@ struct Download {
             ++self->endCalls;
         } else if (length == 0) {
             ++self->statusCalls;
-            self->status = texts(static_cast<const char*>(buffer));
+            self->status = tagTexts(static_cast<const char*>(buffer));
         } else {
             if (self->endCalls) self->dataAfterEnd = true;
             self->bytes += length;
@@ -107,7 +101,7 @@ TEST_F(StreamUrl, IcyStreamGivesStatusTagsAndFormat) {
     ASSERT_NE(stream, 0u) << BASS_ErrorGetCode();
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_OK);
 
-    auto icy = texts(BASS_ChannelGetTags(stream, BASS_TAG_ICY));
+    auto icy = tagTexts(BASS_ChannelGetTags(stream, BASS_TAG_ICY));
     ASSERT_GE(icy.size(), 4u);
     EXPECT_EQ(icy[0], "ICY 200 OK");
     EXPECT_EQ(icy[1], "icy-name: Test FM");
@@ -144,7 +138,7 @@ TEST_F(StreamUrl, HttpHeadersBecomeTheHttpTag) {
     Download download;
     HSTREAM stream = BASS_StreamCreateURL(server_.url("/http").c_str(), 0, 0, Download::proc, &download);
     ASSERT_NE(stream, 0u) << BASS_ErrorGetCode();
-    auto http = texts(BASS_ChannelGetTags(stream, BASS_TAG_HTTP));
+    auto http = tagTexts(BASS_ChannelGetTags(stream, BASS_TAG_HTTP));
     ASSERT_GE(http.size(), 3u);
     EXPECT_EQ(http[0], "HTTP/1.0 200 OK");
     EXPECT_EQ(http[2], "ICY-NAME: Loud");
@@ -238,7 +232,7 @@ struct OggLog {
     std::vector<std::string> comments;
     static void sync(HSYNC, DWORD channel, DWORD, void* user) {
         auto* self = static_cast<OggLog*>(user);
-        auto now = texts(BASS_ChannelGetTags(channel, BASS_TAG_OGG));
+        auto now = tagTexts(BASS_ChannelGetTags(channel, BASS_TAG_OGG));
         std::lock_guard lock(self->mutex);
         self->comments = now;
         ++self->changes;
@@ -250,7 +244,7 @@ TEST_F(StreamUrl, ChainedOggReplacesTheCommentsAtEachNewStream) {
         "body": [{"file": ")" + ogg_ + R"("}], "rate": 40000})"));
     HSTREAM stream = BASS_StreamCreateURL(server_.url("/ogg").c_str(), 0, 0, nullptr, nullptr);
     ASSERT_NE(stream, 0u) << BASS_ErrorGetCode();
-    auto first = texts(BASS_ChannelGetTags(stream, BASS_TAG_OGG));
+    auto first = tagTexts(BASS_ChannelGetTags(stream, BASS_TAG_OGG));
     EXPECT_EQ(first, (std::vector<std::string>{"ARTIST=First", "TITLE=One"})) << "set before create returns";
     BASS_CHANNELINFO info{};
     ASSERT_TRUE(BASS_ChannelGetInfo(stream, &info));

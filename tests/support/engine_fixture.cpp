@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 
+#include <cstring>
 #include <thread>
 
 #include "engine/bass.h"
@@ -26,6 +27,12 @@ int baselineThreads() {
 
 bool threadCountReturnsTo(int expected) {
     return waitUntil([expected] { return threadCount() == expected; });
+}
+
+std::vector<std::string> tagTexts(const char* list) {
+    std::vector<std::string> out;
+    for (; list && *list; list += std::strlen(list) + 1) out.emplace_back(list);
+    return out;
 }
 
 void EngineTest::SetUp() {

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace test {
 
 // The threads this process has now.
@@ -17,6 +20,10 @@ int baselineThreads();
 // Engine threads end asynchronously in the kernel's bookkeeping; waits
 // (generously) for the count to settle at `expected`.
 bool threadCountReturnsTo(int expected);
+
+// The texts of a tag list as BASS_ChannelGetTags gives it: one after another,
+// each ended by a NUL, the list by an empty one. Empty for a null list.
+std::vector<std::string> tagTexts(const char* list);
 
 // BASS_Init on the no-sound device at 44100 Hz before each test; BASS_Free
 // after it, failing the test if the thread count does not return to what it
