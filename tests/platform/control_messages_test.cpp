@@ -211,12 +211,13 @@ TEST_F(ControlMessagesTest, StaticTextBreaksAtLineEndsAndHidesMnemonicMarks)
 {
     ASSERT_NE(open(), nullptr);
     SetDlgItemTextA(dialog, IDC_FORMAT, "MP3 44100 Hz\r\n128 kbps");
-    SetDlgItemTextA(dialog, IDC_TITLE, "Simon && Garfunkel - &Boxer");
+    // A static without SS_NOPREFIX treats '&' as a mnemonic mark.
+    SetDlgItemTextA(dialog, IDC_DSINFO, "Simon && Garfunkel - &Boxer");
     flushUpdates();
     EXPECT_EQ(shownText(item(IDC_FORMAT)), "MP3 44100 Hz\n128 kbps");
-    EXPECT_EQ(shownText(item(IDC_TITLE)), "Simon & Garfunkel - Boxer");
+    EXPECT_EQ(shownText(item(IDC_DSINFO)), "Simon & Garfunkel - Boxer");
     char bytes[64];
-    GetDlgItemTextA(dialog, IDC_TITLE, bytes, sizeof bytes);
+    GetDlgItemTextA(dialog, IDC_DSINFO, bytes, sizeof bytes);
     EXPECT_STREQ(bytes, "Simon && Garfunkel - &Boxer");
 }
 
