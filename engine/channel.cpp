@@ -283,21 +283,10 @@ void Channel::applyEffects(float* samples, int frames) {
 void Channel::applyVolume(float* samples, int frames) {
     float target = volume_.load(std::memory_order_relaxed);
     if (!volumeStarted_) {
-        appliedVolume_ = target;
+        volumeRamp_.jumpTo(target);
         volumeStarted_ = true;
     }
-    // A change ramps over 5 ms rather than jump, which would click.
-    float step = (target - appliedVolume_) / float(std::max(1, deviceRate_ / 200));
-    int channels = format_.channels;
-    for (int f = 0; f < frames; ++f) {
-        if (appliedVolume_ != target) {
-            appliedVolume_ += step;
-            if ((step > 0 && appliedVolume_ > target) || (step < 0 && appliedVolume_ < target))
-                appliedVolume_ = target;
-        }
-        float* frame = samples + size_t(f) * channels;
-        for (int c = 0; c < channels; ++c) frame[c] *= appliedVolume_;
-    }
+    volumeRamp_.apply(samples, frames, format_.channels, target, deviceRate_);
 }
 
 }  // namespace engine

@@ -20,6 +20,7 @@
 
 #include "engine/bass.h"
 #include "engine/effects/effects.h"
+#include "engine/gain_ramp.h"
 #include "engine/level_meter.h"
 #include "engine/mixer.h"
 #include "engine/pcm_buffer.h"
@@ -156,7 +157,7 @@ private:
     // Output thread only.
     bool prebuffering_;
     bool volumeStarted_ = false;
-    float appliedVolume_ = 1.0f;
+    GainRamp volumeRamp_;
     LevelMeter meter_;
 
     mutable std::mutex fxMutex_;

@@ -32,19 +32,9 @@ void Mixer::renderChunk(float* out, int frames) {
 
 void Mixer::applyMasterVolume(float* out, int frames) {
     float target = volume_.load(std::memory_order_relaxed);
-    // A change ramps over 5 ms: a jump in gain would be heard as a click.
-    int rampFrames = std::max(1, rate_ / 200);
-    float step = (target - appliedVolume_) / float(rampFrames);
-    for (int i = 0; i < frames; ++i) {
-        if (appliedVolume_ != target) {
-            appliedVolume_ += step;
-            if ((step > 0 && appliedVolume_ > target) || (step < 0 && appliedVolume_ < target))
-                appliedVolume_ = target;
-        }
-        float* frame = out + size_t(i) * channels_;
-        for (int c = 0; c < channels_; ++c)
-            frame[c] = std::clamp(frame[c] * appliedVolume_, -1.0f, 1.0f);
-    }
+    volumeRamp_.apply(out, frames, channels_, target, rate_);
+    for (float* sample = out; sample < out + size_t(frames) * channels_; ++sample)
+        *sample = std::clamp(*sample, -1.0f, 1.0f);
 }
 
 void Mixer::measureLoad(double seconds, int frames) {

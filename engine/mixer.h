@@ -7,6 +7,8 @@
 #include <mutex>
 #include <vector>
 
+#include "engine/gain_ramp.h"
+
 namespace engine {
 
 // The most channels a source may carry (7.1).
@@ -54,7 +56,7 @@ private:
     std::vector<std::shared_ptr<MixSource>> sources_;  // guarded by sourcesMutex_
 
     std::vector<float> scratch_;   // output thread only
-    float appliedVolume_ = 1.0f;   // output thread only
+    GainRamp volumeRamp_;          // output thread only
     std::atomic<float> volume_{1.0f};
     std::atomic<float> cpu_{0.0f};
 };
