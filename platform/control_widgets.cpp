@@ -32,6 +32,30 @@ struct ControlLink {
     std::shared_ptr<ControlModel> model;
 };
 
+// A smooth Win32 progress bar is a flat fill. The level meters repaint 20
+// times a second, and the style's shaded, rounded bar made drawing them cost
+// more than decoding the stream.
+class LevelBarWidget final : public QProgressBar {
+public:
+    using QProgressBar::QProgressBar;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const QRect frame = rect().adjusted(0, 0, -1, -1);
+        painter.fillRect(rect(), palette().base());
+        painter.setPen(palette().mid().color());
+        painter.drawRect(frame);
+        const qint64 span = qint64(maximum()) - minimum();
+        if (span <= 0)
+            return;
+        const int inner = frame.width() - 1;
+        const int filled = int(inner * (qint64(value()) - minimum()) / span);
+        painter.fillRect(QRect(1, 1, filled, frame.height() - 1), palette().highlight());
+    }
+};
+
 // A Win32 button takes a click anywhere in its window, not only on the
 // indicator and text as Qt's check boxes and radio buttons do.
 class CheckBoxWidget final : public QCheckBox {
@@ -260,7 +284,7 @@ QWidget* createWidget(const ControlLink& link, QWidget* parent, QSize base) {
     case ControlKind::Trackbar:
         return new TrackbarWidget(link, parent);
     case ControlKind::ProgressBar: {
-        auto* bar = new QProgressBar(parent);
+        auto* bar = new LevelBarWidget(parent);
         bar->setTextVisible(false);
         return bar;
     }
@@ -292,6 +316,9 @@ Qt::FocusPolicy focusPolicy(const ControlTemplate& t) {
 
 void showStatic(QLabel* label, const ControlTemplate& t, const ControlState& s) {
     const QString text = staticDisplayText(s.text, t.style & SS_NOPREFIX);
+    // The load text is rewritten 20 times a second, mostly with what it says already.
+    if (text == label->text() && !label->accessibleName().isEmpty())
+        return;
     label->setText(text);
     // Screen readers read a static by what it says now.
     if (text.isEmpty() && t.accessibleName) label->setAccessibleName(QString::fromUtf8(t.accessibleName));
