@@ -329,7 +329,14 @@ void showProgress(QProgressBar* bar, const ControlState& s) {
     // Qt shows an empty range as a busy bar; Win32 shows an empty bar.
     if (s.rangeMax > s.rangeMin) bar->setRange(s.rangeMin, s.rangeMax);
     else bar->setRange(s.rangeMin, s.rangeMin + 1);
-    bar->setValue(std::clamp(s.pos, bar->minimum(), bar->maximum()));
+    const int value = std::clamp(s.pos, bar->minimum(), bar->maximum());
+    if (value == bar->value())
+        return;
+    // QProgressBar paints at once on a new value; held back, the two meters
+    // and the load text are painted and sent to the screen in one pass.
+    bar->setUpdatesEnabled(false);
+    bar->setValue(value);
+    bar->setUpdatesEnabled(true);
 }
 
 void showState(ControlModel& c, const ControlState& s, bool itemsChanged) {
