@@ -85,7 +85,11 @@ TEST_F(HttpIcecast, TitlesFollowThePlaylistOncePerChange)
         if (i == 0) continue;
         std::string before = metas[i - 1].text.substr(13, metas[i - 1].text.find("';") - 13);
         EXPECT_EQ(song, (icecast->songIndex(before) + 1) % int(songs)) << before << " then " << name;
-        EXPECT_GT(metas[i].audioBefore, metas[i - 1].audioBefore + 16000) << name;
+        // The first title a listener gets describes the burst's position,
+        // which may lie just before a change: only later changes are a song
+        // apart.
+        if (i >= 2)
+            EXPECT_GT(metas[i].audioBefore, metas[i - 1].audioBefore + 16000) << name;
     }
 }
 
