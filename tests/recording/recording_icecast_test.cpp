@@ -147,7 +147,8 @@ TEST_F(IcecastRecorderTest, RecordsEachSongIntoAFileNamedAfterItsArtist)
     // is skipped, so only files of a metadata interval or more are judged.
     for (const std::string& name : names) {
         std::string bytes = folder->read(name);
-        if (bytes.size() >= 16000)
+        if (bytes.size() >= 16000) {
             EXPECT_GE(decodedMp3Frames(bytes), static_cast<long>(bytes.size() / 418) - 2) << name;
+        }
     }
 }

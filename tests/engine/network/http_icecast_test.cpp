@@ -88,8 +88,9 @@ TEST_F(HttpIcecast, TitlesFollowThePlaylistOncePerChange)
         // The first title a listener gets describes the burst's position,
         // which may lie just before a change: only later changes are a song
         // apart.
-        if (i >= 2)
+        if (i >= 2) {
             EXPECT_GT(metas[i].audioBefore, metas[i - 1].audioBefore + 16000) << name;
+        }
     }
 }
 
