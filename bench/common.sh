@@ -12,6 +12,14 @@ icecast_dir=""
 
 say() { echo "bench: $*" >&2; }
 
+# Ends the script (exit 2) unless every named program is installed.
+require_tools() {
+  local tool
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || { say "$tool is not installed"; exit 2; }
+  done
+}
+
 bench_cleanup() {
   local status=$? pid
   set +e  # stop everything, whatever fails

@@ -19,9 +19,7 @@ trap bench_cleanup EXIT
 seconds=${1:-60}
 warmup=5  # connected, buffers filled: only steady playback is measured
 
-for tool in mpv ffplay Xvfb xdotool curl; do
-  command -v "$tool" >/dev/null || { say "$tool is not installed"; exit 2; }
-done
+require_tools mpv ffplay Xvfb xdotool curl
 
 names=() pids=() outputs=()
 rounds=0

@@ -19,9 +19,7 @@ trap bench_cleanup EXIT
 
 runs=${1:-20}
 
-for tool in Xvfb xdotool curl; do
-  command -v "$tool" >/dev/null || { say "$tool is not installed"; exit 2; }
-done
+require_tools Xvfb xdotool curl
 
 build_targets tunelark first_sample_bench
 start_demo

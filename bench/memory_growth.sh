@@ -14,9 +14,7 @@ trap bench_cleanup EXIT
 
 minutes=${1:-10}
 
-for tool in Xvfb xdotool curl; do
-  command -v "$tool" >/dev/null || { say "$tool is not installed"; exit 2; }
-done
+require_tools Xvfb xdotool curl
 
 build_targets tunelark
 start_icecast
