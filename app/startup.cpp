@@ -1,10 +1,8 @@
 // The main window's start-up sequence.
 #include <sys/stat.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "app/error_box.h"
 #include "app/main_window.h"
