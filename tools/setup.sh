@@ -15,8 +15,12 @@ packages=(
   lame vorbis-tools sox python3 icecast2 ezstream curl
   # running without a display, screenshots
   xvfb xauth x11-apps imagemagick dbus xdotool
+  # end-to-end tests: the window read through AT-SPI, a real MPRIS client
+  python3-pyatspi at-spi2-core playerctl
+  # plug-in fixtures (Ogg Opus), install checks and the Debian package
+  opus-tools desktop-file-utils appstream lintian file
   # benchmarks
-  libbenchmark-dev mpv ffmpeg
+  libbenchmark-dev mpv ffmpeg linux-perf
 )
 
 sudo_cmd=()
