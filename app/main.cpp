@@ -1,6 +1,7 @@
 #include "app/program_entry.h"
+#include "desktop/desktop_control.h"
 
 int main()
 {
-    return programEntry();
+    return programEntry(startDesktopControl);
 }

@@ -59,6 +59,14 @@ typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 #define WM_VSCROLL 0x0115
 #define WM_USER 0x0400
 
+// ShowWindow commands
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_SHOWMINIMIZED 2
+#define SW_SHOW 5
+#define SW_MINIMIZE 6
+#define SW_RESTORE 9
+
 #define WA_INACTIVE 0
 #define WA_ACTIVE 1
 #define ICON_SMALL 0
@@ -196,6 +204,11 @@ HWND CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DL
 BOOL EndDialog(HWND dialog, INT_PTR result);
 BOOL DestroyWindow(HWND window);
 BOOL IsWindow(HWND window);
+// A dialog's window: shown, hidden, minimised or restored (SW_*); returns
+// whether it was visible before.
+BOOL ShowWindow(HWND window, int command);
+// Brings a dialog's window to the front and gives it the keyboard input.
+BOOL SetForegroundWindow(HWND window);
 HWND GetDlgItem(HWND dialog, int id);
 int GetDlgCtrlID(HWND control);
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,9 @@
+// What joins the player to the Linux desktop beyond its window.
+#pragma once
+
+#include "platform/win32.h"
+
+// Dialog's thread, once the main window has been made: the media keys,
+// panel widgets and playerctl reach the player through MPRIS2 on the
+// session bus (when the session has one).
+void startDesktopControl(HWND mainWindow);

@@ -1,0 +1,159 @@
+#include "desktop/mpris_service.h"
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDBusMessage>
+
+#include "desktop/mpris_adaptors.h"
+#include "desktop/mpris_values.h"
+#include "desktop/playback_status.h"
+#include "desktop/session_bus.h"
+#include "desktop/station_address.h"
+#include "desktop/window_input.h"
+#include "app/resources/resource_ids.h"
+
+namespace {
+
+const char* const objectPath = "/org/mpris/MediaPlayer2";
+const char* const playerInterface = "org.mpris.MediaPlayer2.Player";
+const char* const busName = "org.mpris.MediaPlayer2.tunelark";
+// Titles change every few minutes; a look five times a second shows a new
+// one well within a second for a few cheap control reads.
+const int pollMs = 200;
+
+}  // namespace
+
+MprisService::MprisService(HWND mainWindow, const QDBusConnection& bus, QObject* parent)
+    : QObject(parent), mainWindow_(mainWindow), bus_(bus), initialStatus_(controlText(mainWindow, IDC_STATUS))
+{
+    new MprisRootAdaptor(this);
+    new MprisPlayerAdaptor(this);
+    refresh();
+    connect(&poll_, &QTimer::timeout, this, &MprisService::refresh);
+    poll_.start(pollMs);
+}
+
+QString MprisService::playbackStatus()
+{
+    refresh();
+    return status_;
+}
+
+QVariantMap MprisService::metadata()
+{
+    refresh();
+    return metadata_;
+}
+
+double MprisService::volume()
+{
+    refresh();
+    return volume_;
+}
+
+void MprisService::setVolume(double volume)
+{
+    if (const auto position = sliderPositionOf(volume))
+        moveVolumeSlider(mainWindow_, *position);
+    refresh();
+}
+
+void MprisService::playPause()
+{
+    pressPauseButton(mainWindow_);
+    refresh();
+}
+
+// The button offers "Play" while paused; anything else is already playing.
+void MprisService::play()
+{
+    if (controlText(mainWindow_, IDC_PAUSE) == "Play")
+        playPause();
+}
+
+void MprisService::pause()
+{
+    if (controlText(mainWindow_, IDC_PAUSE) == "Pause")
+        playPause();
+}
+
+void MprisService::next()
+{
+    stepStationList(mainWindow_, 1);
+    refresh();
+}
+
+void MprisService::previous()
+{
+    stepStationList(mainWindow_, -1);
+    refresh();
+}
+
+void MprisService::raise()
+{
+    bringWindowForward(mainWindow_);
+}
+
+// The reply leaves before the button ends the program.
+void MprisService::quit()
+{
+    QTimer::singleShot(0, this, [this] { pressExitButton(mainWindow_); });
+}
+
+void MprisService::refuse(const QDBusMessage& call, const QString& reason)
+{
+    call.setDelayedReply(true);
+    bus_.send(call.createErrorReply(QDBusError::NotSupported, reason));
+}
+
+void MprisService::refresh()
+{
+    if (!IsWindow(mainWindow_)) {
+        poll_.stop();
+        return;
+    }
+    const WindowView view = readWindowView(mainWindow_);
+    QVariantMap changed;
+    const QString status = playbackStatusOf(view, initialStatus_);
+    if (!looked_ || status != status_)
+        changed.insert("PlaybackStatus", status_ = status);
+    const double volume = volumeOf(view.volume);
+    if (!looked_ || volume != volume_)
+        changed.insert("Volume", volume_ = volume);
+    const bool newStation = !looked_ || view.station != shown_.station || view.stationName != shown_.stationName;
+    if (newStation)
+        address_ = stationAddress(view.station);
+    if (newStation || view.title != shown_.title) {
+        metadata_ = metadataOf(view, address_, ++track_);
+        changed.insert("Metadata", metadata_);
+    }
+    shown_ = view;
+    if (looked_ && !changed.isEmpty())
+        announce(changed);
+    looked_ = true;
+}
+
+void MprisService::announce(const QVariantMap& changed)
+{
+    QDBusMessage signal =
+        QDBusMessage::createSignal(objectPath, "org.freedesktop.DBus.Properties", "PropertiesChanged");
+    signal << QString(playerInterface) << changed << QStringList();
+    bus_.send(signal);
+}
+
+void startMprisService(HWND mainWindow)
+{
+    std::optional<QDBusConnection> bus = connectSessionBus();
+    if (!bus)
+        return;
+    auto* service = new MprisService(mainWindow, *bus, QCoreApplication::instance());
+    if (!bus->registerObject(objectPath, service, QDBusConnection::ExportAdaptors)) {
+        delete service;
+        return;
+    }
+    // A second player on the same bus (another login's runtime folder) takes
+    // a name of its own, as the MPRIS naming rule allows.
+    if (!bus->registerService(busName))
+        bus->registerService(QString("%1.instance%2").arg(busName).arg(getpid()));
+}

@@ -1,0 +1,21 @@
+#include "desktop/station_address.h"
+
+#include <cstdlib>
+
+#include "app/player_state.h"
+#include "playback/station_list.h"
+
+std::string stationAddress(int station)
+{
+    // The program's lookup reads the position of the last selection change.
+    // On the dialog's thread that is the list's selection, since the dialog
+    // hears of every change as it is made; any other position is not asked.
+    if (station < 0 || station != player.selectedStation)
+        return {};
+    char* url = nullptr;
+    if (!lookupStationUrl(&url))
+        return {};
+    std::string address(url);
+    free(url);
+    return address;
+}
