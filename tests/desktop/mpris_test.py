@@ -120,7 +120,7 @@ def check_controls(folder, port):
     wait_for("first station again", lambda: ctl("metadata", "album") == "Alpha" and ctl("status") == "Playing")
     ctl("next")
     ctl("next")
-    wait_for("a failed connection", lambda: ctl("metadata", "album") == "Gone" and ctl("status") == "Stopped")
+    wait_for("Stopped after a failed connection", lambda: ctl("metadata", "album") == "Gone" and ctl("status") == "Stopped")
 
     assert bus("org.mpris.MediaPlayer2.Raise").returncode == 0
     assert bus("org.mpris.MediaPlayer2.Quit").returncode == 0
