@@ -1,5 +1,5 @@
-// The equaliser and reverb as a listener hears them: tones streamed to the
-// player, the sliders and presets used through the window, the device's
+// The equaliser and reverb as a listener hears them: three tones streamed to
+// the player, sliders and presets used through the window, the device's
 // output captured by SDL's disk driver and measured.
 #include <cmath>
 #include <cstdlib>
@@ -16,26 +16,24 @@
 namespace {
 
 using platform::testing::click;
-using platform::testing::moveTrackbar;
-using platform::testing::selectListRow;
 
 constexpr double kLevel = 0.15;  // of each tone, so that +10 dB does not clip
-constexpr double kLow = 125, kMid = 1000, kHigh = 10000;
+constexpr double kTones[] = {125, 1000, 10000};
+constexpr size_t kRate = 44100;  // frames a second
 
-// An MP3 of three tones at kLevel lasting `seconds`, then `silence` seconds.
-// A looped file is made long, so that no measurement meets its seam.
-std::string makeTones(const std::string& path, double seconds, double silence)
+// The tones for `seconds`, then `silence` seconds, as an MP3 route.
+std::string tonesRoute(const std::string& path, double seconds, double silence, const std::string& end)
 {
-    std::vector<int16_t> pcm(size_t((seconds + silence) * 44100) * 2);
-    for (double frequency : {kLow, kMid, kHigh}) {
-        auto one = fixtures::sinePcm16({frequency, 44100, 2, seconds, kLevel});
+    std::vector<int16_t> pcm(size_t((seconds + silence) * kRate) * 2);
+    for (double frequency : kTones) {
+        auto one = fixtures::sinePcm16({frequency, int(kRate), 2, seconds, kLevel});
         for (size_t i = 0; i < one.size(); ++i)
             pcm[i] = int16_t(pcm[i] + one[i]);
     }
-    fixtures::writeWav(path + ".wav", pcm, 44100, 2);
-    bool made = fixtures::run("lame --quiet --cbr -b 192 " + fixtures::shellQuote(path + ".wav") + " " +
-                              fixtures::shellQuote(path));
-    return made ? path : "";
+    std::string mp3 = ::testing::TempDir() + path + ".mp3", wav = mp3 + ".wav";
+    fixtures::writeWav(wav, pcm, int(kRate), 2);
+    fixtures::run("lame --quiet --cbr -b 192 " + fixtures::shellQuote(wav) + " " + fixtures::shellQuote(mp3));
+    return R"({"path": ")" + path + R"(", "body": [{"file": )" + test::StreamServer::quote(mp3) + "}], " + end + "}";
 }
 
 class EqualizerTest : public PlayerTest {
@@ -46,17 +44,13 @@ protected:
         output = (workDir / "output.raw").string();
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
-        static const std::string tones = makeTones(::testing::TempDir() + "/eq-tones.mp3", 30, 0);
-        static const std::string burst = makeTones(::testing::TempDir() + "/eq-burst.mp3", 1, 2);
-        ASSERT_FALSE(tones.empty() || burst.empty()) << "lame could not make the test tones";
-        ASSERT_TRUE(server.route(R"({"path": "/tones", "body": [{"file": )" + test::StreamServer::quote(tones) +
-                                 R"(}], "loop": true})"));
-        ASSERT_TRUE(server.route(R"({"path": "/burst", "body": [{"file": )" + test::StreamServer::quote(burst) +
-                                 R"(}], "then": "stall"})"));
+        // Long enough that no measurement meets the loop's seam.
+        static const std::string tones = tonesRoute("/tones", 30, 0, R"("loop": true)");
+        static const std::string burst = tonesRoute("/burst", 1, 2, R"("then": "stall")");
+        ASSERT_TRUE(server.route(tones) && server.route(burst));
         // Each twice: a station change needs another row, not another address.
-        std::string tonesUrl = server.url("/tones"), burstUrl = server.url("/burst");
-        writeStations("Tones," + tonesUrl + "\nTones again," + tonesUrl + "\nBurst," + burstUrl +
-                      "\nBurst again," + burstUrl + "\n");
+        std::string t = server.url("/tones"), b = server.url("/burst");
+        writeStations("T," + t + "\nT2," + t + "\nB," + b + "\nB2," + b + "\n");
         ASSERT_NE(open(), nullptr);
     }
 
@@ -66,57 +60,44 @@ protected:
         setenv("SDL_AUDIODRIVER", "dummy", 1);
     }
 
-    size_t framesOut() const { return test::diskFramesOut(output, 2); }
-    std::vector<float> frames(size_t begin, size_t end) const
-    {
-        return test::diskOutputFrames(output, 2, begin, end);
-    }
+    std::vector<float> frames(size_t from, size_t to) { return test::diskOutputFrames(output, 2, from, to); }
 
     void play(int row)
     {
         HSTREAM old = player.stream;
-        selectListRow(item(IDC_STATIONS), row);
+        platform::testing::selectListRow(item(IDC_STATIONS), row);
         ASSERT_TRUE(pumpUntil([&] {
             return player.stream != old && BASS_ChannelIsActive(player.stream) == BASS_ACTIVE_PLAYING;
         }, 60000));
     }
 
-    // Level in dB against the tone as sent, of each frequency, over half a
-    // second of output that began well after now, once a reverb's tail from
-    // before has faded.
+    void moveSlider(int id, int position) { platform::testing::moveTrackbar(item(id), position, TB_THUMBTRACK); }
+
+    // Each tone's level in dB against the tone as sent, over half a second
+    // that starts when a reverb's tail from before has faded.
     std::vector<double> gainsDb()
     {
-        size_t start = framesOut() + 44100 * 7 / 10;
-        auto out = frames(start, start + 44100 / 2);
+        size_t start = test::diskFramesOut(output, 2) + kRate * 7 / 10;
+        auto out = frames(start, start + kRate / 2);
         std::vector<double> gains;
-        for (double frequency : {kLow, kMid, kHigh})
-            gains.push_back(tone::toDb(tone::amplitudeAt(tone::channelOf(out, 2), frequency, 44100) / kLevel));
+        for (double frequency : kTones)
+            gains.push_back(tone::toDb(tone::amplitudeAt(tone::channelOf(out, 2), frequency, int(kRate)) / kLevel));
         return gains;
     }
 
-    void moveSlider(int id, int position) { moveTrackbar(item(id), position, TB_THUMBTRACK); }
-
-    // The first frame from `mark` on that is loud: where a burst begins.
-    size_t burstStart(size_t mark)
+    // The level 0.15..0.5 s after the burst's tones end, against the tones;
+    // the first loud frame after `mark` is where the burst begins.
+    double tailDb(size_t mark)
     {
-        size_t at = mark;
         EXPECT_TRUE(test::waitUntil([&] {
-            auto out = frames(at, framesOut());
-            for (size_t i = 0; i < out.size(); i += 2, ++at)
+            auto out = frames(mark, test::diskFramesOut(output, 2));
+            for (size_t i = 0; i < out.size(); i += 2, ++mark)
                 if (std::fabs(out[i]) > 0.01f)
                     return true;
             return false;
         }, 60)) << "the burst never came";
-        return at;
-    }
-
-    // Level of what sounds 0.15..0.5 s after the burst's tones end, against
-    // the tones.
-    double tailDb(size_t mark)
-    {
-        size_t start = burstStart(mark);
-        auto out = frames(start + 44100 * 115 / 100, start + 44100 * 3 / 2);
-        return tone::toDb(tone::rms(tone::channelOf(out, 2)) / kLevel);
+        auto tail = frames(mark + kRate * 115 / 100, mark + kRate * 3 / 2);
+        return tone::toDb(tone::rms(tone::channelOf(tail, 2)) / kLevel);
     }
 
     test::StreamServer server;
@@ -130,36 +111,29 @@ TEST_F(EqualizerTest, LowBandSliderRaisesAndLowersOnlyItsBand)
     auto flat = gainsDb();
     for (double gain : flat)
         EXPECT_NEAR(gain, 0, 1);
-    moveSlider(IDC_EFFECT0, 0);
-    auto top = gainsDb();
-    EXPECT_NEAR(top[0] - flat[0], 10, 1);
-    EXPECT_NEAR(top[2] - flat[2], 0, 1);
-    moveSlider(IDC_EFFECT0, 20);
-    auto bottom = gainsDb();
-    EXPECT_NEAR(bottom[0] - flat[0], -10, 1);
-    EXPECT_NEAR(bottom[2] - flat[2], 0, 1);
+    for (int position : {0, 20}) {
+        moveSlider(IDC_EFFECT0, position);
+        auto moved = gainsDb();
+        EXPECT_NEAR(moved[0] - flat[0], 10 - position, 1) << position;
+        EXPECT_NEAR(moved[2] - flat[2], 0, 1) << position;
+    }
 }
 
 TEST_F(EqualizerTest, ReverbSliderAtTheTopLeavesATailTheBottomDoesNot)
 {
     // Moved with no stream, the slider is picked up by the next stream.
     moveSlider(IDC_EFFECT3, 20);
-    size_t mark = framesOut();
     play(2);
-    double dry = tailDb(mark);
+    EXPECT_LT(tailDb(0), -60);
     moveSlider(IDC_EFFECT3, 0);
-    mark = framesOut();
+    size_t mark = test::diskFramesOut(output, 2);
     play(3);
-    double wet = tailDb(mark);
-    EXPECT_LT(dry, -60);
-    EXPECT_GT(wet, -30);
+    EXPECT_GT(tailDb(mark), -30);
 }
 
-// Presets by their table: the four positions, then the sound at 125 Hz,
-// 1 kHz and 10 kHz against the same reverb with flat bands (a reverb colours
-// a steady tone by a few dB, the same before and after). "Instrumental" is
-// chosen before a station change and must be heard on the new station
-// without being pressed again.
+// Each preset's positions, then its sound against the same reverb with flat
+// bands (a reverb colours a steady tone by a few dB, alike before and after).
+// "Instrumental", chosen before a station change, is heard on the new one.
 TEST_F(EqualizerTest, PresetsSetTheSlidersAndTheSound)
 {
     struct Case {
@@ -174,9 +148,8 @@ TEST_F(EqualizerTest, PresetsSetTheSlidersAndTheSound)
     play(0);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.id);
-        for (int i = 0; i < 3; ++i)
-            moveSlider(IDC_EFFECT0 + i, 10);
-        moveSlider(IDC_EFFECT3, c.positions[3]);
+        for (int i = 0; i < 4; ++i)
+            moveSlider(IDC_EFFECT0 + i, i < 3 ? 10 : c.positions[3]);
         auto flat = gainsDb();
         click(item(c.id));
         for (int i = 0; i < 4; ++i)
