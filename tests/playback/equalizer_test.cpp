@@ -30,7 +30,8 @@ std::string tonesRoute(const std::string& path, double seconds, double silence, 
         for (size_t i = 0; i < one.size(); ++i)
             pcm[i] = int16_t(pcm[i] + one[i]);
     }
-    std::string mp3 = ::testing::TempDir() + path + ".mp3", wav = mp3 + ".wav";
+    static fixtures::TempDir dir;  // this process's own, removed at its end
+    std::string mp3 = dir.path() + path + ".mp3", wav = mp3 + ".wav";
     fixtures::writeWav(wav, pcm, int(kRate), 2);
     fixtures::run("lame --quiet --cbr -b 192 " + fixtures::shellQuote(wav) + " " + fixtures::shellQuote(mp3));
     return R"({"path": ")" + path + R"(", "body": [{"file": )" + test::StreamServer::quote(mp3) + "}], " + end + "}";
