@@ -15,8 +15,8 @@ constexpr int kBandCount = 3;
 constexpr int kReverbSlider = 3;
 constexpr int kSliderBottom = 20;
 
-// Band centres in slider order; 18 semitones (an octave and a half) makes the
-// three bands overlap a little, so no frequency between them is left untouched.
+// Band centres in slider order. Each band is an octave and a half wide (18
+// semitones): a broad tone control for bass, middle and treble, not a peak.
 constexpr float kBandCentre[kBandCount] = {125.0f, 1000.0f, 10000.0f};
 constexpr float kBandWidth = 18.0f;
 
