@@ -19,7 +19,7 @@ struct PlayerState {
     std::atomic<int> playingStation{-1};  // dialog thread
     std::atomic<int> volumePercent{0};    // dialog thread writes; connect thread reads
     std::atomic<int> selectedStation{0};  // dialog thread
-    char recordPath[260]{};            // guarded by recordLock
+    char recordPath[4096]{};           // guarded by recordLock; PATH_MAX, for UTF-8 names
     BASS_CHANNELINFO channelInfo{};    // the connect thread that owns the stream
     std::atomic<HFX> eqBand[3]{};      // written by the connect thread, read by the dialog
     std::atomic<HFX> reverbEffect{0};  // as eqBand
@@ -28,7 +28,7 @@ struct PlayerState {
     char* currentTitle = nullptr;      // guarded by recordLock
     int recordOpenError = 0;           // guarded by recordLock
     std::atomic<HSTREAM> stream{0};    // written by the winning connect thread
-    char recordFileName[100]{};        // guarded by recordLock
+    char recordFileName[256]{};        // guarded by recordLock; a name of up to 255 bytes
     char pluginText[400]{};            // dialog thread, written at start-up only
     std::atomic<HWND> mainWindow{nullptr};  // set by the dialog procedure
     FILE* recordFile = nullptr;        // guarded by recordLock

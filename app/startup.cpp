@@ -9,6 +9,7 @@
 #include "app/player_state.h"
 #include "app/resources/resource_ids.h"
 #include "engine/bass.h"
+#include "playback/equalizer.h"
 #include "playback/station_list.h"
 #include "recording/record_folder.h"
 #include "recording/recorder.h"
@@ -70,6 +71,9 @@ void setUpSliders(HWND window)
 void setUpPresetAndMeters(HWND window)
 {
     SendDlgItemMessageA(window, IDC_PRESET_INSTR, WM_ACTIVATE, WA_ACTIVE, 0);
+    // An automatic radio button that gets the focus unchecked reports a
+    // click, so its preset runs: what is heard then agrees with the mark.
+    applyEffectPreset(IDC_PRESET_INSTR);
     SendDlgItemMessageA(window, IDC_PRESET_INSTR, BM_SETCHECK, BST_CHECKED, 0);
     SendDlgItemMessageA(window, IDC_LEVEL_LEFT, PBM_SETRANGE, 0, MAKELPARAM(0, 0x7FFF));
     SendDlgItemMessageA(window, IDC_LEVEL_RIGHT, PBM_SETRANGE, 0, MAKELPARAM(0, 0x7FFF));

@@ -1,7 +1,122 @@
-// The equaliser and reverb are built in a later step; until then each stream
-// plays without effects and the sliders only keep their positions.
+// The three equaliser bands and the reverb of each stream. The four sliders
+// are the only setting: every new stream's effects are set from them, so the
+// sound carries over from station to station.
 #include "playback/equalizer.h"
 
-void createStreamEffects() {}
-void applyEffectSlider(int) {}
-void applyEffectPreset(int) {}
+#include <cmath>
+
+#include "app/player_state.h"
+#include "app/resources/resource_ids.h"
+#include "engine/bass.h"
+
+namespace {
+
+constexpr int kBandCount = 3;
+constexpr int kReverbSlider = 3;
+constexpr int kSliderBottom = 20;
+
+// Band centres in slider order. Each band is an octave and a half wide (18
+// semitones): a broad tone control for bass, middle and treble, not a peak.
+constexpr float kBandCentre[kBandCount] = {125.0f, 1000.0f, 10000.0f};
+constexpr float kBandWidth = 18.0f;
+
+struct Preset {
+    int commandId;
+    int position[4];  // sliders 50, 51, 52, 53
+};
+
+constexpr Preset kPresets[] = {
+    {IDC_PRESET_INSTR, {8, 10, 2, 9}},
+    {IDC_PRESET_VOCAL, {10, 5, 10, 9}},
+    {IDC_PRESET_OFF, {10, 10, 10, 20}},
+};
+
+int sliderPosition(int index)
+{
+    return static_cast<int>(SendDlgItemMessageA(player.mainWindow, IDC_EFFECT0 + index, TBM_GETPOS, 0, 0));
+}
+
+// The top of a slider is position 0, so the top gives +10 dB and the bottom
+// -10 dB, one decibel a step.
+void applyBandGain(int band, int position)
+{
+    BASS_DX8_PARAMEQ params{};
+    BASS_FXGetParameters(player.eqBand[band], &params);
+    params.fGain = static_cast<float>(10 - position);
+    BASS_FXSetParameters(player.eqBand[band], &params);
+}
+
+// A logarithmic taper: the mix falls slowly near the top and steeply near the
+// bottom, where the engine's floor of -96 dB stands for no reverb at all.
+float reverbMixFor(int position)
+{
+    if (position >= kSliderBottom)
+        return -96.0f;
+    return static_cast<float>(20.0 * std::log(1.0 - position / 20.0));
+}
+
+void applyReverbMix(int position)
+{
+    BASS_DX8_REVERB params{};
+    BASS_FXGetParameters(player.reverbEffect, &params);
+    params.fReverbMix = reverbMixFor(position);
+    BASS_FXSetParameters(player.reverbEffect, &params);
+}
+
+void setBandCentres()
+{
+    BASS_DX8_PARAMEQ params{};
+    params.fBandwidth = kBandWidth;
+    params.fGain = 0.0f;
+    for (int band = 0; band < kBandCount; ++band) {
+        params.fCenter = kBandCentre[band];
+        BASS_FXSetParameters(player.eqBand[band], &params);
+    }
+}
+
+const Preset* findPreset(int commandId)
+{
+    for (const Preset& preset : kPresets)
+        if (preset.commandId == commandId)
+            return &preset;
+    return nullptr;
+}
+
+}  // namespace
+
+// Runs on the connect thread. A failed stream or a refused effect leaves a
+// handle of 0, on which every later parameter call fails harmlessly.
+void createStreamEffects()
+{
+    HSTREAM stream = player.stream;
+    for (auto& band : player.eqBand)
+        band = BASS_ChannelSetFX(stream, BASS_FX_DX8_PARAMEQ, 0);
+    player.reverbEffect = BASS_ChannelSetFX(stream, BASS_FX_DX8_REVERB, 0);
+    setBandCentres();
+    for (int index = 0; index <= kReverbSlider; ++index)
+        applyEffectSlider(index);
+}
+
+// Read-modify-write: only the one field the slider stands for changes, the
+// others keep what the engine (or createStreamEffects) gave them.
+void applyEffectSlider(int index)
+{
+    if (index < 0 || index > kReverbSlider)
+        return;
+    int position = sliderPosition(index);
+    if (index == kReverbSlider)
+        applyReverbMix(position);
+    else
+        applyBandGain(index, position);
+}
+
+void applyEffectPreset(int commandId)
+{
+    const Preset* preset = findPreset(commandId);
+    if (!preset)
+        return;
+    for (int index = 0; index <= kReverbSlider; ++index)
+        SendDlgItemMessageA(player.mainWindow, IDC_EFFECT0 + index, TBM_SETPOS, TRUE, preset->position[index]);
+    for (int index = 0; index <= kReverbSlider; ++index)
+        applyEffectSlider(index);
+}

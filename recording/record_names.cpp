@@ -3,7 +3,26 @@
 #include <cstdio>
 #include <cstring>
 
-#include "playback/title_parse.h"
+#include "platform/code_page.h"
+
+namespace {
+
+bool isUnsafeAscii(unsigned char c)
+{
+    return c < 0x20 || c == 0x7F || std::strchr("/\\:*?\"<>|", c);
+}
+
+// The bytes a UTF-8 character takes, from its lead byte (valid text only).
+size_t utf8Length(unsigned char lead)
+{
+    if (lead < 0x80)
+        return 1;
+    if (lead < 0xE0)
+        return 2;
+    return lead < 0xF0 ? 3 : 4;
+}
+
+}  // namespace
 
 std::optional<std::string> recordStem(const char* title)
 {
@@ -18,13 +37,38 @@ std::optional<std::string> recordStem(const char* title)
     return std::string(title, end);
 }
 
+std::string recordNameText(const std::string& stem)
+{
+    if (platform::isValidUtf8(stem))
+        return stem;
+    return platform::windows1251ToUtf8(stem);
+}
+
 void makeFileNameSafe(std::string& text)
 {
-    for (char& c : text) {
-        unsigned char u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F || std::strchr("/\\:*?\"<>|", c))
-            c = '_';
+    std::string safe;
+    safe.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        // U+0080..U+009F are C2 80..C2 9F: controls a terminal may act on.
+        bool c1 = c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if (c1)
+            ++i;
+        safe += c1 || isUnsafeAscii(c) ? '_' : static_cast<char>(c);
     }
+    text.swap(safe);
+}
+
+void cutUtf8(std::string& text, size_t maxChars, size_t maxBytes)
+{
+    size_t end = 0;
+    for (size_t chars = 0; end < text.size() && chars < maxChars; ++chars) {
+        size_t next = end + utf8Length(static_cast<unsigned char>(text[end]));
+        if (next > maxBytes || next > text.size())
+            break;
+        end = next;
+    }
+    text.resize(end);
 }
 
 std::string numberedRecordName(int number, const std::string& stem)
@@ -32,9 +76,9 @@ std::string numberedRecordName(int number, const std::string& stem)
     static const char extension[] = ".mp3";
     char prefix[16];
     std::snprintf(prefix, sizeof prefix, "%02d-", number);
-    std::string safeStem = stem;
-    makeFileNameSafe(safeStem);
+    std::string text = recordNameText(stem);
+    makeFileNameSafe(text);
     size_t fixed = std::strlen(prefix) + sizeof extension - 1;
-    cutText(safeStem, kRecordNameMax - fixed);
-    return prefix + safeStem + extension;
+    cutUtf8(text, kRecordNameMaxChars - fixed, kRecordNameMaxBytes - fixed);
+    return prefix + text + extension;
 }

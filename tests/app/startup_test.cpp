@@ -33,10 +33,13 @@ TEST_F(StartupTest, ControlsShowTheirStartValues)
     EXPECT_EQ(send(IDC_VOLUME, TBM_GETNUMTICS), 5);
     for (int tick = 0; tick < 3; ++tick)
         EXPECT_EQ(send(IDC_VOLUME, TBM_GETTIC, tick), 25 * (tick + 1));
+    // The checked preset "Instrumental" has run: its positions, not the 10
+    // the ranges were set up with.
+    const int presetPositions[] = {8, 10, 2, 9};
     for (int id = IDC_EFFECT0; id <= IDC_EFFECT3; ++id) {
         EXPECT_EQ(send(id, TBM_GETRANGEMIN), 0) << id;
         EXPECT_EQ(send(id, TBM_GETRANGEMAX), 20) << id;
-        EXPECT_EQ(send(id, TBM_GETPOS), 10) << id;
+        EXPECT_EQ(send(id, TBM_GETPOS), presetPositions[id - IDC_EFFECT0]) << id;
     }
     for (int id : {IDC_LEVEL_LEFT, IDC_LEVEL_RIGHT}) {
         EXPECT_EQ(send(id, PBM_GETRANGE, TRUE), 0) << id;

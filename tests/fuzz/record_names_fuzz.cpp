@@ -1,11 +1,24 @@
 // Titles of any shape as record file names: always one safe name inside the
-// record folder, at most 99 characters.
+// record folder, valid UTF-8, at most 99 characters and 255 bytes.
+#include "platform/code_page.h"
 #include "recording/record_names.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+namespace {
+
+size_t characterCount(const std::string& utf8)
+{
+    size_t count = 0;
+    for (char c : utf8)
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return count;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -17,7 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!stem)
         return 0;
     std::string name = numberedRecordName(number, *stem);
-    if (name.size() > kRecordNameMax || name == "." || name == ".." || name.size() < 7)
+    if (!platform::isValidUtf8(name) || name.size() > kRecordNameMaxBytes)
+        std::abort();
+    if (characterCount(name) > kRecordNameMaxChars || name.size() < 7)
         std::abort();
     for (char c : name)
         if (static_cast<unsigned char>(c) < 0x20 || std::strchr("/\\:*?\"<>|", c))

@@ -4,6 +4,7 @@
 #include <random>
 #include <string>
 
+#include "platform/code_page.h"
 #include "recording/record_names.h"
 
 TEST(RecordStem, IsTheTextBeforeTheLastDashWithoutTrailingBlanks)
@@ -41,26 +42,40 @@ TEST(NumberedRecordName, ReplacesCharactersThatCannotStandInAName)
     EXPECT_EQ(numberedRecordName(1, "..\\..\\x"), "01-.._.._x.mp3");
     EXPECT_EQ(numberedRecordName(1, "a:b*c?d\"e<f>g|h"), "01-a_b_c_d_e_f_g_h.mp3");
     EXPECT_EQ(numberedRecordName(1, std::string("t\tn\nr\rz\x7f\x01", 9)), "01-t_n_r_z__.mp3");
-    // Letters of any code page stay as they are.
+    // A UTF-8 stem stays as it is; any other is Windows-1251 and becomes
+    // UTF-8, a mixed one too (as the window shows it).
     EXPECT_EQ(numberedRecordName(2, "\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE"), "02-\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE.mp3");
-    EXPECT_EQ(numberedRecordName(2, "\xCA\xE8\xED\xEE"), "02-\xCA\xE8\xED\xEE.mp3");
+    EXPECT_EQ(numberedRecordName(2, "\xCA\xE8\xED\xEE"), "02-\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE.mp3");
+    EXPECT_EQ(numberedRecordName(3, "\xD0\x9A \xEE/\x98"), "03-\xD0\xA0\xD1\x99 \xD0\xBE_\xEF\xBF\xBD.mp3");
+    // C1 controls of a UTF-8 stem are unsafe too.
+    EXPECT_EQ(numberedRecordName(4, "a\xC2\x85\xC2\x9F\xC2\xA0z"), "04-a__\xC2\xA0z.mp3");
 }
 
-TEST(NumberedRecordName, KeepsWithin99Characters)
+TEST(NumberedRecordName, KeepsWithin99CharactersAnd255Bytes)
 {
     // "NN-" + 92 + ".mp3" = 99 exactly; one more is cut back to 99.
     EXPECT_EQ(numberedRecordName(5, std::string(92, 's')), "05-" + std::string(92, 's') + ".mp3");
     EXPECT_EQ(numberedRecordName(5, std::string(93, 's')), "05-" + std::string(92, 's') + ".mp3");
-    EXPECT_EQ(numberedRecordName(100, std::string(500, 's')).size(), 99u);
     EXPECT_EQ(numberedRecordName(100, std::string(500, 's')), "100-" + std::string(91, 's') + ".mp3");
-    // A UTF-8 stem loses whole characters only.
-    std::string cyrillic;
-    for (int i = 0; i < 60; ++i)
-        cyrillic += "\xD1\x8F";
-    std::string name = numberedRecordName(5, cyrillic);
-    EXPECT_EQ(name, "05-" + cyrillic.substr(0, 92) + ".mp3");
-    name = numberedRecordName(10, "x" + cyrillic);
-    EXPECT_EQ(name, "10-x" + cyrillic.substr(0, 90) + ".mp3");
+    // Two bytes a letter: 92 letters fit whether sent as UTF-8 or Windows-1251.
+    std::string utf8, cp1251;
+    for (int i = 0; i < 93; ++i) {
+        utf8 += "\xD1\x8F";
+        cp1251 += "\xFF";
+    }
+    std::string expected = "05-" + utf8.substr(0, 184) + ".mp3";
+    EXPECT_EQ(numberedRecordName(5, utf8.substr(0, 184)), expected);
+    EXPECT_EQ(numberedRecordName(5, utf8), expected);
+    EXPECT_EQ(numberedRecordName(5, cp1251), expected);
+    EXPECT_EQ(numberedRecordName(5, "x" + utf8), "05-x" + utf8.substr(0, 182) + ".mp3");
+    // Three bytes a character ("\x99" is U+2122): the 255 bytes end it
+    // first, at 82 characters (3 + 246 + 4 = 253; one more would be 256),
+    // and with two letters before them at exactly 255.
+    std::string marks(100, '\x99'), mark = "\xE2\x84\xA2", expectedMarks;
+    for (int i = 0; i < 82; ++i)
+        expectedMarks += mark;
+    EXPECT_EQ(numberedRecordName(5, marks), "05-" + expectedMarks + ".mp3");
+    EXPECT_EQ(numberedRecordName(5, "ab" + marks), "05-ab" + expectedMarks + ".mp3");
 }
 
 TEST(NumberedRecordName, NoStemLeadsOutOfTheFolder)
@@ -74,7 +89,8 @@ TEST(NumberedRecordName, NoStemLeadsOutOfTheFolder)
             stem += alphabet[rng() % (sizeof alphabet - 1)];
         int number = static_cast<int>(rng() % 1000);
         std::string name = numberedRecordName(number, stem);
-        ASSERT_LE(name.size(), kRecordNameMax);
+        ASSERT_LE(name.size(), kRecordNameMaxBytes);
+        ASSERT_TRUE(platform::isValidUtf8(name)) << name;
         ASSERT_EQ(name.find_first_of("/\\:*?\"<>|\t\n"), std::string::npos) << name;
         ASSERT_NE(name, ".");
         ASSERT_NE(name, "..");

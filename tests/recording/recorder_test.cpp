@@ -187,6 +187,33 @@ TEST_F(RecorderTest, TitlesFromTheNetworkStayInsideTheRecordFolder)
     EXPECT_NE(access("/etc/evil.mp3", F_OK), 0);
 }
 
+// Stations that send Windows-1251 titles get UTF-8 file names that read as
+// the window shows them; the bytes and the held title stay as sent, and a
+// name at the 255-byte limit still opens.
+TEST_F(RecorderTest, Windows1251TitlesNameFilesInUtf8)
+{
+    const std::string kino = "\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE";  // "Кино" in UTF-8
+    folder->write("01-" + kino + ".mp3", "keep");
+    const std::string title = "\xCA\xE8\xED\xEE - \xC3\xF0\xF3\xEF\xEF\xE0 \xEA\xF0\xEE\xE2\xE8\xE0\x98";
+    holdTitle(title.c_str());
+    switchRecordingOn();
+    block("\xCA\xE8\xED\xEE\xFF");
+    EXPECT_EQ(heldTitle(), title);
+    toggleRecording();
+    toggleRecording();
+    holdTitle((std::string(90, '\x99') + " - x").c_str());  // U+2122, three bytes each
+    block("tm");
+    closeRecordFile();
+
+    std::string marks;
+    for (int i = 0; i < 82; ++i)
+        marks += "\xE2\x84\xA2";
+    EXPECT_EQ(folder->names(), (Names{"01-" + kino + ".mp3", "02-" + kino + ".mp3", "03-" + marks + ".mp3"}));
+    EXPECT_EQ(folder->read("01-" + kino + ".mp3"), "keep");
+    EXPECT_EQ(folder->read("02-" + kino + ".mp3"), "\xCA\xE8\xED\xEE\xFF");
+    EXPECT_EQ(folder->read("03-" + marks + ".mp3"), "tm");
+}
+
 TEST_F(RecorderTest, AMissingFolderIsRetriedWithoutUsingUpNumbers)
 {
     ASSERT_EQ(rmdir(folder->path().c_str()), 0);

@@ -27,21 +27,29 @@ void DiskOutputTest::TearDown() {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
 }
 
-size_t DiskOutputTest::framesOut() const {
+size_t diskFramesOut(const std::string& path, int channels) {
     struct stat st {};
-    if (channels_ <= 0 || stat(output_.c_str(), &st) != 0) return 0;
-    return size_t(st.st_size) / (sizeof(float) * size_t(channels_));
+    if (channels <= 0 || stat(path.c_str(), &st) != 0) return 0;
+    return size_t(st.st_size) / (sizeof(float) * size_t(channels));
 }
 
-std::vector<float> DiskOutputTest::outputFrames(size_t begin, size_t end) const {
-    EXPECT_TRUE(waitUntil([&] { return framesOut() >= end; }, 30)) << "the device stopped writing";
-    std::vector<float> samples((end - begin) * size_t(channels_));
-    FILE* file = std::fopen(output_.c_str(), "rb");
+std::vector<float> diskOutputFrames(const std::string& path, int channels, size_t begin, size_t end) {
+    EXPECT_TRUE(waitUntil([&] { return diskFramesOut(path, channels) >= end; }, 30)) << "the device stopped writing";
+    std::vector<float> samples((end - begin) * size_t(channels));
+    FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return {};
-    std::fseek(file, long(begin * sizeof(float) * size_t(channels_)), SEEK_SET);
+    std::fseek(file, long(begin * sizeof(float) * size_t(channels)), SEEK_SET);
     samples.resize(std::fread(samples.data(), sizeof(float), samples.size(), file));
     std::fclose(file);
     return samples;
+}
+
+size_t DiskOutputTest::framesOut() const {
+    return diskFramesOut(output_, channels_);
+}
+
+std::vector<float> DiskOutputTest::outputFrames(size_t begin, size_t end) const {
+    return diskOutputFrames(output_, channels_, begin, end);
 }
 
 }  // namespace test

@@ -13,6 +13,12 @@
 
 namespace test {
 
+// Frames the disk driver has written so far to `path`.
+size_t diskFramesOut(const std::string& path, int channels);
+// Frames [begin, end) of the output in `path`, once the device has written
+// that far (waiting generously).
+std::vector<float> diskOutputFrames(const std::string& path, int channels, size_t begin, size_t end);
+
 class DiskOutputTest : public ::testing::Test {
 protected:
     // BASS_Init(-1, 44100) writing to output_; rate_ and channels_ as opened.
