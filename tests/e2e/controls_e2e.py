@@ -63,7 +63,7 @@ def volume_by_atspi_drag_and_keys(s):
 def pause_gives_silence_and_play_resumes(s):
     s.click("Pause")
     wait_until(lambda: s.control("Play", pyatspi.ROLE_PUSH_BUTTON), "the button to read Play")
-    s.wait_level(lambda v: v == 0 and max(map(abs, s.listen(1.0))) == 0, "silence while paused")
+    s.wait_level(lambda v: v == 0 and max(map(abs, s.listen(1.0))) < 1e-4, "silence while paused")
     s.click("Play")
     wait_until(lambda: s.control("Pause", pyatspi.ROLE_PUSH_BUTTON), "the button to read Pause")
     s.wait_level(lambda v: v > 0.05, "sound after Play")
@@ -71,6 +71,8 @@ def pause_gives_silence_and_play_resumes(s):
 
 def effect_sliders_by_drag_and_keys(s):
     for name in SLIDERS:
+        s.set_value(name, 10)
+        wait_until(lambda: s.value(name) == 10, name + " set to 10 through AT-SPI")
         s.drag(name, (0.5, 0.5), (0.5, -0.3))  # from position 10 (the middle) past the top
         wait_until(lambda: s.value(name) == 0, name + " dragged to the top (0)")
         s.key("Down", "Down", "Down")  # position 0 is the top: Down raises the position
@@ -99,7 +101,7 @@ def rec_click_writes_a_file(s):
     s.listen(2.0)
     assert s.records() == closed, "a record file grew after Rec was cleared"
     s.click("Rec")
-    wait_until(lambda: len(s.records()) == len(closed) + 1, "a second record file")
+    wait_until(lambda: len(s.records()) > len(closed), "a new record file")
 
 
 def box_closes_by_enter_and_by_click(s, open_box, text):

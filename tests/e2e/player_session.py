@@ -118,7 +118,11 @@ class PlayerSession:
         self.player = subprocess.Popen([self.program], cwd=self.folder, env=env, stdin=subprocess.DEVNULL,
                                        stdout=self.log, stderr=self.log)
         self.xdotool_env = dict(os.environ, DISPLAY=self.xvfb.display)
-        self.dialog = wait_until(self._find_dialog, "the player's window in the accessibility tree")
+        try:
+            self.dialog = wait_until(self._find_dialog, "the player's window in the accessibility tree")
+        except AssertionError:
+            self.close(True)
+            raise
 
     def close(self, failed):
         if self.player.poll() is None:
