@@ -7,6 +7,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/qt_text.h"
 
@@ -69,11 +70,14 @@ public:
     QVariant minimumValue() const override { return slider()->minimum(); }
     QVariant minimumStepSize() const override { return slider()->singleStep(); }
 
+    // The value comes from another process: clamped as a double, since a
+    // huge one would not fit an int, and no value at all (NaN) is ignored.
     void setCurrentValue(const QVariant& value) override {
-        if (!widget()->isEnabled()) return;
         auto* target = dynamic_cast<UserValueTarget*>(widget());
-        const int position = qRound(value.toDouble());
-        if (target) target->setValueAsUser(std::clamp(position, slider()->minimum(), slider()->maximum()));
+        const double v = value.toDouble();
+        if (!target || !widget()->isEnabled() || std::isnan(v)) return;
+        const double position = std::clamp(v, double(slider()->minimum()), double(slider()->maximum()));
+        target->setValueAsUser(int(std::lround(position)));
     }
 
 private:

@@ -4,6 +4,8 @@
 #include <QAccessible>
 #include <QWidget>
 
+#include <cmath>
+
 #include "tests/platform/dialog_fixture.h"
 
 namespace {
@@ -33,7 +35,8 @@ TEST_F(AssistiveActionsTest, ValueSetOnATrackbarScrollsAsADragEndsWhileTheProgra
         return 1;
     };
     accessibleOf(item(IDC_VOLUME))->valueInterface()->setCurrentValue(50);
-    accessibleOf(item(IDC_EFFECT2))->valueInterface()->setCurrentValue(25.0);  // past the end: the end
+    accessibleOf(item(IDC_EFFECT2))->valueInterface()->setCurrentValue(1e300);  // past the end: the end
+    accessibleOf(item(IDC_EFFECT2))->valueInterface()->setCurrentValue(std::nan(""));  // no value: nothing
     const auto h = messages(WM_HSCROLL);
     ASSERT_EQ(h.size(), 2u);
     EXPECT_EQ(h[0].wParam, MAKEWPARAM(TB_THUMBPOSITION, 50));
