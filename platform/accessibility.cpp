@@ -1,9 +1,13 @@
 #include "platform/accessibility.h"
 
 #include <QAbstractButton>
+#include <QAbstractSlider>
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QVariant>
+
+#include <algorithm>
+#include <cmath>
 
 #include "platform/qt_text.h"
 
@@ -13,10 +17,13 @@ namespace {
 
 constexpr const char* kRoleProperty = "tunelarkAccessibleRole";
 
-// Qt names a checkable button without auto-exclusion a check box.
-class RadioButtonAccessible final : public QAccessibleWidget {
+// Qt names a checkable button without auto-exclusion a check box, and its
+// toggle action flips the mark without a click: the dialog would never hear
+// of it. Every action of a check box or radio button clicks it, as a
+// person's press does.
+class CheckableButtonAccessible final : public QAccessibleWidget {
 public:
-    explicit RadioButtonAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::RadioButton) {
+    CheckableButtonAccessible(QWidget* w, QAccessible::Role role) : QAccessibleWidget(w, role) {
         addControllingSignal(QStringLiteral("clicked(bool)"));
     }
 
@@ -33,15 +40,48 @@ public:
         return s;
     }
 
-    QStringList actionNames() const override { return QStringList{pressAction()} + QAccessibleWidget::actionNames(); }
+    QStringList actionNames() const override {
+        return QStringList{pressAction(), toggleAction()} + QAccessibleWidget::actionNames();
+    }
 
     void doAction(const QString& action) override {
-        if (action == pressAction()) button()->click();
+        if (!widget()->isEnabled()) return;
+        if (action == pressAction() || action == toggleAction()) button()->click();
         else QAccessibleWidget::doAction(action);
     }
 
 private:
     QAbstractButton* button() const { return static_cast<QAbstractButton*>(widget()); }
+};
+
+// Qt's slider takes a tool's value with setValue, which tells no listener of
+// a user's move; this one hands it to the layer as a user's move.
+class TrackbarAccessible final : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit TrackbarAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::Slider) {}
+
+    void* interface_cast(QAccessible::InterfaceType t) override {
+        return t == QAccessible::ValueInterface ? static_cast<QAccessibleValueInterface*>(this)
+                                                : QAccessibleWidget::interface_cast(t);
+    }
+
+    QVariant currentValue() const override { return slider()->value(); }
+    QVariant maximumValue() const override { return slider()->maximum(); }
+    QVariant minimumValue() const override { return slider()->minimum(); }
+    QVariant minimumStepSize() const override { return slider()->singleStep(); }
+
+    // The value comes from another process: clamped as a double, since a
+    // huge one would not fit an int, and no value at all (NaN) is ignored.
+    void setCurrentValue(const QVariant& value) override {
+        auto* target = dynamic_cast<UserValueTarget*>(widget());
+        const double v = value.toDouble();
+        if (!target || !widget()->isEnabled() || std::isnan(v)) return;
+        const double position = std::clamp(v, double(slider()->minimum()), double(slider()->maximum()));
+        target->setValueAsUser(int(std::lround(position)));
+    }
+
+private:
+    QAbstractSlider* slider() const { return static_cast<QAbstractSlider*>(widget()); }
 };
 
 // The controls are stacked first-on-top, as Win32 stacks a template, which
@@ -65,7 +105,11 @@ QAccessibleInterface* accessibleFor(const QString&, QObject* object) {
     if (!object || !object->isWidgetType()) return nullptr;
     const QString role = object->property(kRoleProperty).toString();
     auto* widget = static_cast<QWidget*>(object);
-    if (role == QLatin1String("radio") && qobject_cast<QAbstractButton*>(widget)) return new RadioButtonAccessible(widget);
+    if (role == QLatin1String("radio") && qobject_cast<QAbstractButton*>(widget))
+        return new CheckableButtonAccessible(widget, QAccessible::RadioButton);
+    if (role == QLatin1String("check") && qobject_cast<QAbstractButton*>(widget))
+        return new CheckableButtonAccessible(widget, QAccessible::CheckBox);
+    if (role == QLatin1String("trackbar") && qobject_cast<QAbstractSlider*>(widget)) return new TrackbarAccessible(widget);
     if (role == QLatin1String("dialog")) return new DialogAccessible(widget);
     return nullptr;
 }
@@ -74,6 +118,14 @@ QAccessibleInterface* accessibleFor(const QString&, QObject* object) {
 
 void markAsRadioButton(QWidget* widget) {
     widget->setProperty(kRoleProperty, QStringLiteral("radio"));
+}
+
+void markAsCheckBox(QWidget* widget) {
+    widget->setProperty(kRoleProperty, QStringLiteral("check"));
+}
+
+void markAsTrackbar(QWidget* widget) {
+    widget->setProperty(kRoleProperty, QStringLiteral("trackbar"));
 }
 
 void markAsDialog(QWidget* widget) {

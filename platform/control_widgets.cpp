@@ -60,7 +60,9 @@ protected:
 // indicator and text as Qt's check boxes and radio buttons do.
 class CheckBoxWidget final : public QCheckBox {
 public:
-    CheckBoxWidget(ControlLink link, QWidget* parent) : QCheckBox(parent), link_(std::move(link)) {}
+    CheckBoxWidget(ControlLink link, QWidget* parent) : QCheckBox(parent), link_(std::move(link)) {
+        markAsCheckBox(this);
+    }
 
 protected:
     bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
@@ -101,9 +103,7 @@ public:
             setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
             setGridSize(QSize(25 * base.width(), base.height()));
         }
-        connect(this, &QListWidget::itemSelectionChanged, this, [this] {
-            if (!syncing_) userSelectedRow(*link_.dialog, *link_.model, selectedRow());
-        });
+        connect(this, &QListWidget::itemSelectionChanged, this, [this] { selectionChangedByUser(); });
     }
 
     void showModel(const ControlState& s, bool itemsChanged) {
@@ -132,6 +132,17 @@ protected:
     }
 
 private:
+    // No input of a person empties a single-selection list; an assistive
+    // tool's select clears the selection first, and only the row it then
+    // selects is news to the dialog. The caret follows that row, so the
+    // arrow keys go on from it.
+    void selectionChangedByUser() {
+        const int row = selectedRow();
+        if (syncing_ || row == LB_ERR) return;
+        if (currentRow() != row) setCurrentRow(row, QItemSelectionModel::NoUpdate);
+        userSelectedRow(*link_.dialog, *link_.model, row);
+    }
+
     int selectedRow() const {
         const auto rows = selectedIndexes();
         return rows.isEmpty() ? LB_ERR : rows.first().row();
@@ -161,7 +172,7 @@ QSlider::TickPosition tickPosition(DWORD style) {
     return (style & TBS_TOP) ? QSlider::TicksAbove : QSlider::TicksBelow;
 }
 
-class TrackbarWidget final : public QSlider {
+class TrackbarWidget final : public QSlider, public UserValueTarget {
 public:
     TrackbarWidget(ControlLink link, QWidget* parent)
         : QSlider((link.model->templ.style & TBS_VERT) ? Qt::Vertical : Qt::Horizontal, parent),
@@ -173,6 +184,7 @@ public:
             setInvertedControls(true);
         }
         setTickPosition(platform::detail::tickPosition(link_.model->templ.style));
+        markAsTrackbar(this);
         connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) {
             const int code = trackbarCode(action);
             if (code >= 0) moved(code);  // sliderPosition() is already the new one
@@ -186,6 +198,16 @@ public:
         setValue(s.pos);
         marks_ = s.tics;
         update();
+    }
+
+    // Reaches the dialog as the end of a drag to that position does.
+    void setValueAsUser(int value) override {
+        {
+            const QSignalBlocker blocker(this);
+            setValue(value);
+        }
+        moved(TB_THUMBPOSITION);
+        moved(TB_ENDTRACK);
     }
 
 protected:

@@ -67,6 +67,14 @@ QRect templateRect(const ControlTemplate& c) {
     return QRect(c.x, c.y, c.cx, c.cy);
 }
 
+// Win32's hit test passes through a group box, and through a static text
+// that does not ask for clicks, to the control below. Qt gives a click to
+// the topmost widget, and a frame lying over the controls it frames (the
+// template puts it above those listed after it) would take theirs.
+bool letsClicksThrough(const ControlTemplate& c) {
+    return c.kind == ControlKind::GroupBox || (c.kind == ControlKind::StaticText && !(c.style & SS_NOTIFY));
+}
+
 }  // namespace
 
 void buildDialogWindow(const std::shared_ptr<DialogState>& d) {
@@ -83,6 +91,7 @@ void buildDialogWindow(const std::shared_ptr<DialogState>& d) {
         QWidget* widget = createControlWidget(d, c, window, base);
         widget->setGeometry(dialogUnitsToPixels(templateRect(c->templ), base));
         widget->installEventFilter(window);
+        widget->setAttribute(Qt::WA_TransparentForMouseEvents, letsClicksThrough(c->templ));
         c->widget = widget;
         widgets.push_back(widget);
         syncControlWidget(*c);

@@ -11,6 +11,7 @@
 #include <QSlider>
 #include <QPointer>
 #include <QThread>
+#include <QWindow>
 
 #include "platform/dialog_events.h"
 #include "platform/gui_thread.h"
@@ -33,10 +34,17 @@ Control controlOf(HWND hwnd) {
     return Control{ref.control->dialog.lock(), ref.control};
 }
 
+// Through the top-level window when it is shown: Qt then gives the click to
+// the widget the window finds under the point, as it does a real one.
 void sendMouse(QWidget* widget, QEvent::Type type, Qt::MouseButtons buttons) {
     const QPointF centre = QRectF(widget->rect()).center();
-    QMouseEvent event(type, centre, widget->mapToGlobal(centre), Qt::LeftButton, buttons, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
+    QWidget* top = widget->window();
+    QWindow* window = top->windowHandle();
+    const bool viaWindow = window && top != widget && top->isVisible();
+    const QPointF at = viaWindow ? QPointF(widget->mapTo(top, centre.toPoint())) : centre;
+    QMouseEvent event(type, at, widget->mapToGlobal(centre), Qt::LeftButton, buttons, Qt::NoModifier);
+    if (viaWindow) QApplication::sendEvent(window, &event);
+    else QApplication::sendEvent(widget, &event);
 }
 
 }  // namespace

@@ -15,7 +15,8 @@ class QWidget;
 namespace platform::testing {
 
 // A left mouse click (press and release) at the centre of a push button,
-// check box or radio button, as a user's click arrives.
+// check box or radio button, as a user's click arrives: the window gives it
+// to whatever takes clicks there.
 void click(HWND control);
 
 // The user picks row of a list box, as by clicking it.

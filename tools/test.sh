@@ -13,9 +13,10 @@ cmake --build "$build" -j"$(nproc)"
 
 # One real Icecast server (with its source clients) for every test that needs it.
 if [ -z "${ICECAST_PORT:-}" ] && [ -x tests/support/icecast/start.sh ]; then
-  eval "$(bash tests/support/icecast/start.sh | grep '^ICECAST_PORT=')"
-  export ICECAST_PORT
-  trap 'bash tests/support/icecast/stop.sh >/dev/null 2>&1 || true' EXIT
+  eval "$(bash tests/support/icecast/start.sh | grep -E '^ICECAST_(PORT|DIR)=')"
+  export ICECAST_PORT ICECAST_DIR
+  # Stop this server by its folder: another run's server may be "the last one started".
+  trap 'bash tests/support/icecast/stop.sh "$ICECAST_DIR" >/dev/null 2>&1 || true' EXIT
 fi
 
 ctest --test-dir "$build" --output-on-failure -j2 "$@"
