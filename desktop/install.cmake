@@ -23,6 +23,7 @@ function(tunelark_install_plugins)
   get_property(plugins GLOBAL PROPERTY TUNELARK_PLUGINS)
   if(plugins)
     install(TARGETS ${plugins} LIBRARY DESTINATION ${tunelark_program_dir})
+    add_dependencies(installed_files ${plugins})
   endif()
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL tunelark_install_plugins)
@@ -70,4 +71,8 @@ add_custom_command(OUTPUT ${changelog}
   DEPENDS desktop/changelog.Debian)
 add_custom_target(desktop_files ALL DEPENDS ${icons} ${man} ${changelog})
 install(FILES ${man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# Everything the rules above install, without the tests: the package is made
+# with CMAKE_SKIP_INSTALL_ALL_DEPENDENCY after building this.
+add_custom_target(installed_files DEPENDS tunelark desktop_files)
 install(FILES desktop/copyright ${changelog} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tunelark)

@@ -13,12 +13,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tunelark.org/")
 # Dependencies from the shared libraries the program and plug-ins link.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "small internet radio player
- Tunelark plays internet radio stations from a list the user edits: pick a
- station to hear it, and see its name, the song title, the stream's format
- and two level meters. It has volume, a three-band equaliser with reverb and
- presets, and records what a station sends into one file per song.
- .
- MP3 and Ogg Vorbis streams play; titles sent by Icecast and SHOUTcast
- stations and Ogg comments are shown.")
+# The long description; CPack puts the summary above it and indents it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tunelark plays internet radio stations from a list the user edits: pick a
+station to hear it, and see its name, the song title, the stream's format
+and two level meters. It has volume, a three-band equaliser with reverb and
+presets, and records what a station sends into one file per song.
+
+MP3 and Ogg Vorbis streams play; titles sent by Icecast and SHOUTcast
+stations and Ogg comments are shown.")
 include(CPack)
