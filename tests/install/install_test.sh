@@ -33,16 +33,20 @@ if [ "$(id -u)" = 0 ]; then
   chown -R nobody:nogroup "$home" "$stage/run" "$stage/log"
   as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
 fi
+# The user may not read the source folder (CI clones under /root): the helper
+# comes along, and LSan's suppressions are not needed (the player ends by
+# SIGTERM, so no leak check runs).
+cp "$src/tests/install/window.py" "$stage/log/"
 chmod -R a-w "$stage/root"
 snapshot() { (cd "$stage/root" && find . -printf '%p %s %m %T@\n' | sort); }
 before=$(snapshot)
 # A display number from a random base, so runs side by side rarely race for
 # one; no reset when the AT-SPI bus, the display's first client, lets go.
 run_player() {
-  "${as_user[@]}" env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u DISPLAY HOME="$home" \
+  "${as_user[@]}" env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u DISPLAY -u LSAN_OPTIONS HOME="$home" \
     XDG_RUNTIME_DIR="$stage/run" TMPDIR="$stage/log" SDL_AUDIODRIVER=dummy \
     xvfb-run -a -n $((100 + RANDOM % 800)) -e "$stage/log/xvfb.log" -s "-noreset -screen 0 1024x768x24" \
-    dbus-run-session -- python3 "$src/tests/install/window.py" "$prefix/bin/tunelark" "$@" | sed -n 's/^entry://p'
+    dbus-run-session -- python3 "$stage/log/window.py" "$prefix/bin/tunelark" "$@" | sed -n 's/^entry://p'
 }
 
 # First start: the shipped list is copied and shown.
