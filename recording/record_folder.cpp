@@ -1,6 +1,60 @@
 #include "recording/record_folder.h"
 
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+
 #include "platform/win32.h"
+
+namespace {
+
+std::string homeFolder()
+{
+    if (const char* home = getenv("HOME"); home && *home)
+        return home;
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    char buffer[4096];
+    if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found)
+        return found->pw_dir;
+    return "";
+}
+
+// The music folder as xdg-user-dirs records it in user-dirs.dirs:
+// XDG_MUSIC_DIR="$HOME/..." or an absolute path. Anything else, or no entry,
+// means ~/Music (xdg-user-dir itself would answer the home folder, which
+// would scatter recordings over it).
+std::string musicFolder(const std::string& home)
+{
+    const char* config = getenv("XDG_CONFIG_HOME");
+    std::string configDir = config && *config == '/' ? config : home + "/.config";
+    std::ifstream dirs(configDir + "/user-dirs.dirs");
+    const std::string key = "XDG_MUSIC_DIR=\"";
+    for (std::string line; std::getline(dirs, line);) {
+        if (line.rfind(key, 0) != 0 || line.size() < key.size() + 1 || line.back() != '"')
+            continue;
+        std::string value = line.substr(key.size(), line.size() - key.size() - 1);
+        while (value.size() > 1 && value.back() == '/')
+            value.pop_back();
+        if (value.rfind("$HOME/", 0) == 0)
+            return home + value.substr(5);
+        if (value.size() > 1 && value[0] == '/')
+            return value;
+    }
+    return home + "/Music";
+}
+
+// mkdir -p: neither the music folder nor Tunelark/ exist in a fresh home.
+void makeFolders(const std::string& path)
+{
+    for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+        mkdir(path.substr(0, slash).c_str(), 0777);
+}
+
+}  // namespace
 
 std::string programFolder()
 {
@@ -11,7 +65,19 @@ std::string programFolder()
     return slash == std::string::npos ? std::string("./") : s.substr(0, slash + 1);
 }
 
+std::string recordFolderFor(const std::string& programDir)
+{
+    if (access(programDir.c_str(), W_OK) == 0)
+        return programDir + "record/";
+    std::string home = homeFolder();
+    if (home.empty() || home[0] != '/')
+        return programDir + "record/";  // nowhere better; opening will fail
+    std::string folder = musicFolder(home) + "/Tunelark/";
+    makeFolders(folder);
+    return folder;
+}
+
 std::string recordFolder()
 {
-    return programFolder() + "record/";
+    return recordFolderFor(programFolder());
 }

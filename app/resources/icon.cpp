@@ -55,20 +55,22 @@ void drawWaves(QPainter& p) {
 
 }  // namespace
 
-std::vector<uint32_t> drawRadioMastIcon() {
-    QImage image(kIconSize, kIconSize, QImage::Format_ARGB32_Premultiplied);
+std::vector<uint32_t> drawRadioMastIcon(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     {
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
+        // The drawing is made for kIconSize pixels; larger sizes scale it.
+        painter.scale(double(size) / kIconSize, double(size) / kIconSize);
         drawMast(painter);
         drawWaves(painter);
     }
     const QImage straight = image.convertToFormat(QImage::Format_ARGB32);
-    std::vector<uint32_t> pixels(kIconSize * kIconSize);
-    for (int y = 0; y < kIconSize; ++y) {
+    std::vector<uint32_t> pixels(size * size);
+    for (int y = 0; y < size; ++y) {
         const auto* row = reinterpret_cast<const uint32_t*>(straight.constScanLine(y));
-        std::copy(row, row + kIconSize, pixels.begin() + y * kIconSize);
+        std::copy(row, row + size, pixels.begin() + y * size);
     }
     return pixels;
 }

@@ -6,6 +6,6 @@
 
 constexpr int kIconSize = 48;
 
-// kIconSize x kIconSize ARGB pixels (not premultiplied), row by row, on a
-// transparent ground.
-std::vector<uint32_t> drawRadioMastIcon();
+// size x size ARGB pixels (not premultiplied), row by row, on a transparent
+// ground. The window uses kIconSize; the desktop's icon theme larger ones.
+std::vector<uint32_t> drawRadioMastIcon(int size = kIconSize);

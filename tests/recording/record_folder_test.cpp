@@ -1,0 +1,44 @@
+#include "recording/record_folder.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace {
+
+bool isFolder(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+TEST(RecordFolder, BesideAWritableProgramElseInTheMusicFolder)
+{
+    char pattern[] = "/tmp/tunelark-home-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string home = pattern;
+    setenv("HOME", pattern, 1);
+    unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(recordFolder(), programFolder() + "record/");  // the build folder, as ever
+    EXPECT_EQ(recordFolderFor(home + "/"), home + "/record/");
+    EXPECT_FALSE(isFolder(home + "/Music"));
+
+    const std::string installed = home + "/usr/lib/tunelark/";  // missing: cannot be written
+    EXPECT_EQ(recordFolderFor(installed), home + "/Music/Tunelark/");
+    EXPECT_TRUE(isFolder(home + "/Music/Tunelark"));
+    EXPECT_FALSE(isFolder(installed));
+    mkdir((home + "/.config").c_str(), 0755);
+    const auto musicDir = [&](const std::string& value) {
+        std::ofstream(home + "/.config/user-dirs.dirs") << "# set by xdg-user-dirs\nXDG_MUSIC_DIR=\"" << value << "\"\n";
+        return recordFolderFor(installed);
+    };
+    EXPECT_EQ(musicDir("$HOME/Songs/"), home + "/Songs/Tunelark/");
+    EXPECT_EQ(musicDir(home + "/abs/music"), home + "/abs/music/Tunelark/");
+    EXPECT_TRUE(isFolder(home + "/abs/music/Tunelark"));
+    EXPECT_EQ(musicDir("$HOME/"), home + "/Music/Tunelark/");  // switched off: not the bare home
+    std::system(("rm -rf '" + home + "'").c_str());
+}
+
+}  // namespace
