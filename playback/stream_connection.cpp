@@ -131,7 +131,8 @@ void connectStream(void* argument)
             BASS_StreamFree(stream);
             return;
         }
-        // A failed automatic try shows no box: the next waiting has begun.
+        // An automatic try that failed shows no box (the next waiting has
+        // begun); one that Pause or an exit ended drops what it made.
         if (!reconnectTakesStream(stream, myReconnectTry)) {
             BASS_StreamFree(stream);
             return;
