@@ -193,6 +193,9 @@ TEST_F(ConnectionTest, StreamThatEndsIsShownAsEnded)
     openWith({server.url("/short")});
     selectListRow(item(IDC_STATIONS), 0);
     ASSERT_TRUE(waitForFormat());
+    // The player connects again 1 s after the end; refused, it plays nothing.
+    ASSERT_TRUE(pumpUntil([&] { return server.requestCount("/short") == 1; }));
+    ASSERT_TRUE(server.route(R"({"path": "/short", "action": "close"})"));
     ASSERT_TRUE(pumpUntil([&] { return text(IDC_NAME) == "end sync"; }, 30000));
     EXPECT_EQ(text(IDC_URL), "not playing");
     EXPECT_EQ(text(IDC_TITLE), "");
