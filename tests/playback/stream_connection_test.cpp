@@ -50,7 +50,8 @@ protected:
         ASSERT_NE(open(), nullptr);
     }
 
-    bool waitForFormat() { return pumpUntil([&] { return !text(IDC_FORMAT).empty(); }); }
+    // The template's own "INFO" shows until the connect thread empties it.
+    bool waitForFormat() { return pumpUntil([&] { return text(IDC_FORMAT).starts_with("channels:"); }); }
 
     test::StreamServer server;
     std::string tonePath;
