@@ -4,6 +4,7 @@
 #include "app/resources/resource_ids.h"
 #include "engine/bass.h"
 #include "playback/equalizer.h"
+#include "playback/reconnect.h"
 #include "playback/station_list.h"
 #include "playback/stream_connection.h"
 #include "recording/recorder.h"
@@ -22,8 +23,10 @@ void changeStation(HWND list)
     if (player.selectedStation == player.playingStation)
         return;
     stopRecordingForNewStation();
+    cancelReconnect();
     if (!lookupStationUrl(&player.stationUrl))
         return;
+    rememberStation(player.stationUrl);
     startConnectThread(player.stationUrl);
     player.isPlaying = 1;
     setPauseCaption("Pause");
@@ -37,10 +40,12 @@ void togglePause()
         return;
     if (player.isPlaying == 1) {
         BASS_ChannelPause(stream);
+        pauseReconnect();
         player.isPlaying = 0;
         setPauseCaption("Play");
     } else {
         BASS_ChannelPlay(stream, FALSE);
+        resumeReconnect();
         player.isPlaying = 1;
         setPauseCaption("Pause");
     }
@@ -48,6 +53,7 @@ void togglePause()
 
 void exitProgram()
 {
+    cancelReconnect();
     closeRecordFile();
     BASS_Free();
     EndDialog(player.mainWindow, 0);
@@ -55,6 +61,7 @@ void exitProgram()
 
 void cancelProgram()
 {
+    cancelReconnect();
     closeRecordFile();
     BASS_Free();
     DestroyWindow(player.mainWindow);

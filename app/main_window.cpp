@@ -6,6 +6,7 @@
 #include "app/resources/resource_ids.h"
 #include "engine/bass.h"
 #include "playback/equalizer.h"
+#include "playback/reconnect.h"
 
 INT_PTR mainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -66,6 +67,7 @@ void onEffectScroll(HWND slider)
 void onClose()
 {
     // The record file is left to the process's end, which flushes and closes it.
+    cancelReconnect();
     BASS_Free();
     EndDialog(player.mainWindow, 0);
 }

@@ -14,6 +14,7 @@
 #include "app/resources/resource_ids.h"
 #include "engine/bass.h"
 #include "playback/equalizer.h"
+#include "playback/reconnect.h"
 #include "playback/stream_format.h"
 #include "playback/stream_metadata.h"
 #include "recording/recorder.h"
@@ -27,6 +28,8 @@ namespace {
 std::atomic<unsigned> latestConnection{0};
 std::mutex installLock;
 thread_local unsigned myConnection = 0;
+// 0 for a connection the user made; an automatic try's ticket otherwise.
+thread_local unsigned myReconnectTry = 0;
 
 bool isLatest()
 {
@@ -128,6 +131,12 @@ void connectStream(void* argument)
             BASS_StreamFree(stream);
             return;
         }
+        // An automatic try that failed shows no box (the next waiting has
+        // begun); one that Pause or an exit ended drops what it made.
+        if (!reconnectTakesStream(stream, myReconnectTry)) {
+            BASS_StreamFree(stream);
+            return;
+        }
         player.stream = stream;
         BASS_ChannelSetAttribute(stream, BASS_ATTRIB_VOL, player.volumePercent / 100.0f);
         createStreamEffects();
@@ -150,11 +159,12 @@ void connectStream(void* argument)
     BASS_ChannelPlay(stream, FALSE);
 }
 
-void startConnectThread(char* url)
+void startConnectThread(char* url, unsigned reconnectTry)
 {
     unsigned number = ++latestConnection;
-    std::thread([url, number] {
+    std::thread([url, number, reconnectTry] {
         myConnection = number;
+        myReconnectTry = reconnectTry;
         connectStream(url);
     }).detach();
 }

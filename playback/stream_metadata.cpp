@@ -9,6 +9,7 @@
 
 #include "app/player_state.h"
 #include "app/resources/resource_ids.h"
+#include "playback/reconnect.h"
 #include "playback/title_parse.h"
 #include "recording/control_update.h"
 #include "recording/record_file.h"
@@ -117,10 +118,11 @@ void onTitleSync(HSYNC, DWORD, DWORD, void*)
     updateStreamTitle();
 }
 
-void onEndSync(HSYNC, DWORD, DWORD, void*)
+void onEndSync(HSYNC, DWORD channel, DWORD, void*)
 {
     HWND window = player.mainWindow;
     SendDlgItemMessageA(window, IDC_URL, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("not playing"));
     sendUpdate(decideText(IDC_TITLE, ""));
     SendDlgItemMessageA(window, IDC_NAME, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("end sync"));
+    reconnectAfterEnd(channel);
 }

@@ -9,6 +9,8 @@
 // switched off (mark cleared) when no title is held. The same ICY title sent
 // again, or handled twice, changes nothing. Connect thread and sync threads.
 void updateStreamTitle();
-// Sync callbacks (engine threads); their arguments are not used.
+// Sync callbacks (engine threads); only the end sync uses an argument: the
+// ended channel, which the reconnect connects again when it is still the
+// station's stream.
 void onTitleSync(HSYNC handle, DWORD channel, DWORD data, void* user);
 void onEndSync(HSYNC handle, DWORD channel, DWORD data, void* user);

@@ -5,6 +5,7 @@
 
 #include "app/player_state.h"
 #include "app/resources/resource_ids.h"
+#include "playback/reconnect.h"
 #include "recording/control_update.h"
 #include "recording/record_file.h"
 
@@ -24,10 +25,14 @@ void writeBlockLocked(const void* buffer, DWORD length)
         std::fwrite(buffer, 1, length, player.recordFile);
 }
 
-// Recording is switched off by the end of the download; the mark follows.
+// Recording is switched off by the end of the download, and the mark
+// follows; unless the station will be connected again by itself: then it
+// stays armed, and the return goes into a file of its own.
 ControlUpdate endRecordingLocked()
 {
     closeRecordFileLocked();
+    if (reconnectWillFollow())
+        return {};
     player.recordEnabled = 0;
     return decideCheck(IDC_REC, false);
 }

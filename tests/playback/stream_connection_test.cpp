@@ -50,7 +50,8 @@ protected:
         ASSERT_NE(open(), nullptr);
     }
 
-    bool waitForFormat() { return pumpUntil([&] { return !text(IDC_FORMAT).empty(); }); }
+    // The template's own "INFO" shows until the connect thread empties it.
+    bool waitForFormat() { return pumpUntil([&] { return text(IDC_FORMAT).starts_with("channels:"); }); }
 
     test::StreamServer server;
     std::string tonePath;
@@ -193,6 +194,9 @@ TEST_F(ConnectionTest, StreamThatEndsIsShownAsEnded)
     openWith({server.url("/short")});
     selectListRow(item(IDC_STATIONS), 0);
     ASSERT_TRUE(waitForFormat());
+    // The player connects again 1 s after the end; refused, it plays nothing.
+    ASSERT_TRUE(pumpUntil([&] { return server.requestCount("/short") == 1; }));
+    ASSERT_TRUE(server.route(R"({"path": "/short", "action": "close"})"));
     ASSERT_TRUE(pumpUntil([&] { return text(IDC_NAME) == "end sync"; }, 30000));
     EXPECT_EQ(text(IDC_URL), "not playing");
     EXPECT_EQ(text(IDC_TITLE), "");

@@ -9,9 +9,11 @@
 #include "app/resources/main_dialog.h"
 #include "engine/bass.h"
 #include "platform/testing.h"
+#include "playback/reconnect.h"
 
 void resetPlayerState()
 {
+    cancelReconnect();
     std::lock_guard<std::mutex> lock(player.recordLock);
     if (player.recordFile)
         fclose(player.recordFile);
