@@ -26,8 +26,12 @@ bool DecodeStage::choose(const unsigned char* data, size_t size) {
     probe_.insert(probe_.end(), data, data + size);
     auto result = probeStream(decoderKinds(), probe_.data(), probe_.size(), contentType_);
     if (result.state == ProbeResult::NeedMore && probe_.size() <= kMaxProbeBytes) return false;
-    if (result.state != ProbeResult::Found || !(decoder_ = result.kind->make())) {
+    if (result.state != ProbeResult::Found) {
         error_ = BASS_ERROR_FILEFORM;
+        return false;
+    }
+    if (!(decoder_ = result.kind->make())) {  // a plug-in's decoder could not be made
+        error_ = BASS_ERROR_MEM;
         return false;
     }
     kind_ = result.kind;
