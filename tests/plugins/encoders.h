@@ -20,7 +20,7 @@ inline bool encodeAac(const fixtures::Tone& tone, const std::string& path) {
 inline bool encodeOpus(const fixtures::Tone& tone, const std::vector<std::string>& comments, const std::string& path) {
     std::string wav = path + ".wav";
     fixtures::writeWav(wav, fixtures::sinePcm16(tone), tone.rate, tone.channels);
-    std::string command = "opusenc --quiet --discard-comments";
+    std::string command = "opusenc --quiet --bitrate 64 --discard-comments";
     for (const auto& c : comments) command += " --comment " + fixtures::shellQuote(c);
     return fixtures::run(command + " " + fixtures::shellQuote(wav) + " " + fixtures::shellQuote(path));
 }

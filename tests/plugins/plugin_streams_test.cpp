@@ -88,7 +88,7 @@ TEST_F(PluginStreams, ChainedOpusStreamPlaysWithItsPluginAndChangesSong) {
     ASSERT_TRUE(test::encodeOpus({.frequency = 500, .rate = 48000, .seconds = 2}, {"TITLE=Second"}, second));
     // The second song comes seconds after the first: its change is heard of
     // after the sync is set.
-    std::string url = serve("/opus", {first, "pause", second}, R"(, "headers": ["Content-Type: audio/ogg"], "rate": 16000)");
+    std::string url = serve("/opus", {first, "pause", second}, R"(, "headers": ["Content-Type: audio/ogg"], "rate": 32000)");
     HSTREAM stream = createOnlyWith("bassopus.so", url, BASS_CTYPE_STREAM_OPUS);
     ASSERT_NE(stream, 0u) << BASS_ErrorGetCode();
     BASS_CHANNELINFO info{};
