@@ -33,7 +33,7 @@ typedef uint32_t HPLUGIN;  // a loaded plug-in
 // ---- error codes (BASS_ErrorGetCode) ----
 #define BASS_OK 0
 #define BASS_ERROR_MEM 1        // out of memory
-#define BASS_ERROR_FILEOPEN 2   // the connection could not be made (refused, reset before headers)
+#define BASS_ERROR_FILEOPEN 2   // the connection could not be made (refused, reset before headers); no such plug-in file
 #define BASS_ERROR_DRIVER 3     // no usable output device
 #define BASS_ERROR_HANDLE 5     // the handle is not (or no longer) valid
 #define BASS_ERROR_FORMAT 6     // the device cannot play the requested format
@@ -48,7 +48,7 @@ typedef uint32_t HPLUGIN;  // a loaded plug-in
 #define BASS_ERROR_NOTAVAIL 37  // the requested data is not available (no such tag)
 #define BASS_ERROR_DECODE 38    // the data could not be decoded
 #define BASS_ERROR_TIMEOUT 40   // the server did not answer in time
-#define BASS_ERROR_FILEFORM 41  // the stream's format is not supported (an HTML page, noise)
+#define BASS_ERROR_FILEFORM 41  // the stream's format is not supported (an HTML page, noise); a plug-in file that is no shared object
 #define BASS_ERROR_UNSTREAMABLE 43  // the stream ended before any audio could be found
 #define BASS_ERROR_SSL 10       // TLS could not be set up (certificate, handshake)
 #define BASS_ERROR_HOST 101     // the host name could not be resolved
@@ -56,6 +56,8 @@ typedef uint32_t HPLUGIN;  // a loaded plug-in
 #define BASS_ERROR_REDIRECT 103 // too many redirects, or a redirect loop
 #define BASS_ERROR_HEADERS 104  // the response headers were too large or malformed
 #define BASS_ERROR_PROTOCOL 105 // not an http or https address
+#define BASS_ERROR_NOPLUGIN 106 // a shared object, but no plug-in of this engine (no entry point, broken description)
+#define BASS_ERROR_VERSION 107  // a plug-in made for another version of the plug-in interface
 #define BASS_ERROR_UNKNOWN -1
 
 // ---- BASS_Init flags / device records ----

@@ -42,6 +42,7 @@ struct StreamFormat {
     int rate = 0;        // the stream's own rate
     int channels = 0;    // as stored, at most kMaxSourceChannels
     DWORD ctype = 0;
+    HPLUGIN plugin = 0;  // the plug-in whose decoder makes it, 0: built in
 };
 
 class Channel : public MixSource {

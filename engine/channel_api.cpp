@@ -107,6 +107,7 @@ BOOL BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO* info) {
     info->chans = DWORD(format.channels);
     info->flags = channel->flags();
     info->ctype = format.ctype;
+    info->plugin = format.plugin;
     info->filename = channel->filename().c_str();
     return ok(TRUE);
 }

@@ -1,19 +1,17 @@
-// BASS_StreamCreateURL: the download (HttpStream) feeds the decoder, whose
-// audio is resampled to the device rate and buffered in the channel.
+// BASS_StreamCreateURL: the download (HttpStream) feeds the decoding stage,
+// whose audio the channel writer resamples into the channel; the create
+// waits for the outcome.
 //
 // Threads: the creating thread waits in BASS_StreamCreateURL; every event of
 // the download (headers, audio, metadata, end) runs on the download thread,
 // which also decodes. The download callback and the META and OGG_CHANGE syncs
 // are called there, between the bytes they belong to.
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
-#include <cstring>
-#include <mutex>
 
+#include "engine/channel_writer.h"
 #include "engine/config.h"
-#include "engine/decode/decoder.h"
-#include "engine/decode/resampler.h"
+#include "engine/create_outcome.h"
+#include "engine/decode/decode_stage.h"
 #include "engine/errors.h"
 #include "engine/network/http_stream.h"
 #include "engine/streams.h"
@@ -24,24 +22,16 @@ namespace {
 
 // More than a server's 64 KiB burst at any usual bit rate.
 constexpr int kMinBufferSeconds = 10;
-// Bytes examined for a known format before the stream is refused.
-constexpr size_t kMaxProbeBytes = 1 << 20;
 
 std::string withoutLineEnd(std::string url) {
     while (!url.empty() && (url.back() == '\n' || url.back() == '\r')) url.pop_back();
     return url;
 }
 
-// Copies frames of `in` (inChannels) as `outChannels` frames into out.
-void convertChannels(const float* in, int inChannels, size_t frames, int outChannels, std::vector<float>& out) {
-    out.assign(frames * size_t(outChannels), 0.0f);
-    addMapped(in, inChannels, out.data(), outChannels, int(frames));
-}
-
-class UrlFeeder : public Feeder {
+class UrlFeeder : public Feeder, private decode::AudioSink {
 public:
     UrlFeeder(std::shared_ptr<Channel> channel, DOWNLOADPROC* proc, void* user)
-        : channel_(std::move(channel)), proc_(proc), user_(user) {}
+        : channel_(std::move(channel)), proc_(proc), user_(user), decoding_(*this), writer_(*channel_) {}
 
     // Connects, then waits for the first decoded audio; BASS_OK or the reason.
     int start(const std::string& url);
@@ -54,35 +44,20 @@ private:
     void onMeta(const std::string& meta);
     void onEnd(int error);
     void callProc(const void* buffer, DWORD length);
-    void consume(const unsigned char* data, size_t size);
-    bool startDecoder(const unsigned char* data, size_t size);
-    void decodeAvailable();
-    void push(const decode::AudioFormat& format, const float* samples, size_t frames);
-    bool flushResampler();  // false once the channel is closed
-    bool writeResampled(int channels);
-    void onStreamChange();
-    // Decides the create's outcome once; false when it was decided before.
-    bool settle(int error);
+    bool audio(const decode::AudioFormat& format, const float* samples, size_t frames) override;
+    void streamChanged() override;
+    bool startChannel(const decode::AudioFormat& format);
 
     const std::shared_ptr<Channel> channel_;
     DOWNLOADPROC* const proc_;
     void* const user_;
     net::HttpStream http_;
+    CreateOutcome outcome_;
 
     // The download thread's own.
-    std::string contentType_;
-    std::vector<unsigned char> probe_;
-    std::unique_ptr<decode::Decoder> decoder_;
-    bool vorbis_ = false;
-    std::unique_ptr<decode::Resampler> resampler_;
-    std::vector<float> pcm_, resampled_, mapped_;
+    decode::DecodeStage decoding_;
+    ChannelWriter writer_;
     bool dead_ = false;  // no more decoding: failed, or the channel closed
-
-    // The outcome of the create, for the waiting thread.
-    std::mutex mutex_;
-    std::condition_variable settled_;
-    bool settledDone_ = false;  // guarded by mutex_
-    int error_ = BASS_OK;       // guarded by mutex_
 };
 
 net::HttpEvents UrlFeeder::events() {
@@ -101,29 +76,12 @@ int UrlFeeder::start(const std::string& url) {
     int error = http_.open(url, options, events());
     if (error == net::kStoppedError) return BASS_ERROR_INIT;  // BASS_Free ended it
     if (error != 0) return error;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(options.timeoutMs);
-    std::unique_lock lock(mutex_);
-    if (!settled_.wait_until(lock, deadline, [this] { return settledDone_; })) {
-        settledDone_ = true;  // a format found from now on comes too late
-        error_ = BASS_ERROR_TIMEOUT;
-    }
-    return error_;
+    return outcome_.wait(options.timeoutMs);
 }
 
 void UrlFeeder::stop() {
-    settle(BASS_ERROR_INIT);  // wakes a creator still waiting
+    outcome_.settle(BASS_ERROR_INIT);  // wakes a creator still waiting
     http_.stop();
-}
-
-bool UrlFeeder::settle(int error) {
-    {
-        std::lock_guard lock(mutex_);
-        if (settledDone_) return false;
-        settledDone_ = true;
-        error_ = error;
-    }
-    settled_.notify_all();
-    return true;
 }
 
 void UrlFeeder::callProc(const void* buffer, DWORD length) {
@@ -133,7 +91,7 @@ void UrlFeeder::callProc(const void* buffer, DWORD length) {
 }
 
 void UrlFeeder::onHeaders(const net::HttpResponse& response) {
-    contentType_ = response.contentType;
+    decoding_.setContentType(response.contentType);
     std::vector<std::string> texts{response.statusLine};
     texts.insert(texts.end(), response.headers.begin(), response.headers.end());
     std::string block = textList(texts);
@@ -143,7 +101,13 @@ void UrlFeeder::onHeaders(const net::HttpResponse& response) {
 
 void UrlFeeder::onAudio(const unsigned char* data, size_t size) {
     callProc(data, DWORD(size));
-    if (!dead_ && !channel_->closed()) consume(data, size);
+    if (dead_ || channel_->closed()) return;
+    int error = decoding_.consume(data, size);
+    if (error == BASS_OK) return;
+    dead_ = true;
+    // After a decoding failure, what came plays out, then the stream ends.
+    if (error == BASS_ERROR_DECODE) channel_->endOfData();
+    outcome_.settle(error);
 }
 
 void UrlFeeder::onMeta(const std::string& meta) {
@@ -153,102 +117,33 @@ void UrlFeeder::onMeta(const std::string& meta) {
 
 void UrlFeeder::onEnd(int error) {
     callProc(nullptr, 0);  // not after a free: the channel is closed by then
-    if (resampler_ && !dead_) flushResampler();
+    if (!dead_) writer_.flush();
     channel_->endOfData();
-    if (error != 0 && error != net::kStoppedError)
-        settle(error);
-    else
-        settle(decoder_ || probe_.empty() ? BASS_ERROR_UNSTREAMABLE : BASS_ERROR_FILEFORM);
+    outcome_.settle(error != 0 && error != net::kStoppedError ? error : decoding_.endError());
 }
 
-void UrlFeeder::consume(const unsigned char* data, size_t size) {
-    if (!decoder_) {
-        if (!startDecoder(data, size)) return;
-    } else {
-        decoder_->feed(data, size);
-    }
-    decodeAvailable();
+bool UrlFeeder::audio(const decode::AudioFormat& format, const float* samples, size_t frames) {
+    if (!channel_->hasFormat() && !startChannel(format)) return false;
+    if (writer_.write(format, samples, frames)) return true;
+    dead_ = true;
+    return false;
 }
 
-// Collects bytes until their format is known; true once a decoder has them.
-bool UrlFeeder::startDecoder(const unsigned char* data, size_t size) {
-    probe_.insert(probe_.end(), data, data + size);
-    auto probe = decode::probeFormat(probe_.data(), probe_.size(), contentType_);
-    if (probe == decode::Probe::NeedMore && probe_.size() <= kMaxProbeBytes) return false;
-    if (probe != decode::Probe::Mp3 && probe != decode::Probe::Vorbis) {
-        dead_ = true;
-        settle(BASS_ERROR_FILEFORM);
-        return false;
-    }
-    vorbis_ = probe == decode::Probe::Vorbis;
-    decoder_ = vorbis_ ? decode::makeVorbisDecoder() : decode::makeMp3Decoder();
-    decoder_->onStreamChange = [this] { onStreamChange(); };
-    decoder_->feed(probe_.data(), probe_.size());
-    probe_ = {};
-    return true;
+// The first audio fixes the channel's format and ends the create's wait.
+bool UrlFeeder::startChannel(const decode::AudioFormat& format) {
+    const decode::DecoderKind* kind = decoding_.kind();
+    int stored = std::min(format.channels, kMaxSourceChannels);
+    channel_->setFormat({format.rate, stored, format.ctype, kind->plugin});
+    if (kind->hasComments) channel_->tags().set(BASS_TAG_OGG, textList(decoding_.comments()));
+    // Before the first write: a first block larger than the buffer must not
+    // keep the creator waiting for a play that cannot start yet.
+    if (outcome_.settle(BASS_OK)) return true;
+    dead_ = true;  // the creator gave up: nobody will read
+    return false;
 }
 
-void UrlFeeder::decodeAvailable() {
-    while (!dead_) {
-        pcm_.clear();
-        long frames = decoder_->decode(pcm_);
-        if (frames == 0) return;
-        if (frames < 0) {  // too many errors in a row: play what came, then end
-            dead_ = true;
-            channel_->endOfData();
-            settle(BASS_ERROR_DECODE);
-            return;
-        }
-        push(decoder_->format(), pcm_.data(), size_t(frames));
-    }
-}
-
-void UrlFeeder::push(const decode::AudioFormat& format, const float* samples, size_t frames) {
-    if (!channel_->hasFormat()) {
-        int stored = std::min(format.channels, kMaxSourceChannels);
-        channel_->setFormat({format.rate, stored, format.ctype});
-        if (vorbis_) channel_->tags().set(BASS_TAG_OGG, textList(decoder_->comments()));
-        // Before the first write: a first block larger than the buffer must
-        // not keep the creator waiting for a play that cannot start yet.
-        if (!settle(BASS_OK)) {  // the creator gave up: nobody will read
-            dead_ = true;
-            return;
-        }
-    }
-    if (!resampler_ || resampler_->inRate() != format.rate || resampler_->channels() != format.channels) {
-        // The previous format's tail goes out before the new format starts.
-        if (resampler_ && !flushResampler()) {
-            dead_ = true;
-            return;
-        }
-        resampler_ = std::make_unique<decode::Resampler>(format.rate, channel_->deviceRate(), format.channels);
-    }
-    resampled_.clear();
-    resampler_->process(samples, frames, resampled_);
-    if (!writeResampled(format.channels)) dead_ = true;
-}
-
-bool UrlFeeder::flushResampler() {
-    resampled_.clear();
-    resampler_->flush(resampled_);
-    return writeResampled(resampler_->channels());
-}
-
-// Stores resampled_ (`channels` per frame) in the channel's own layout.
-bool UrlFeeder::writeResampled(int channels) {
-    size_t frames = resampled_.size() / size_t(channels);
-    if (frames == 0) return true;
-    const float* data = resampled_.data();
-    int stored = channel_->format().channels;
-    if (channels != stored) {
-        convertChannels(data, channels, frames, stored, mapped_);
-        data = mapped_.data();
-    }
-    return channel_->write(data, frames);
-}
-
-void UrlFeeder::onStreamChange() {
-    channel_->tags().set(BASS_TAG_OGG, textList(decoder_->comments()));
+void UrlFeeder::streamChanged() {
+    channel_->tags().set(BASS_TAG_OGG, textList(decoding_.comments()));
     channel_->fireSyncs(BASS_SYNC_OGG_CHANGE, 0);
 }
 

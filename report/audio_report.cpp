@@ -58,6 +58,3 @@ char* buildVersionText()
     }
     return copy;
 }
-
-// Plug-ins are loaded in a later step; the list keeps its header line.
-void loadPlugins() {}

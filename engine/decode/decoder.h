@@ -37,12 +37,6 @@ public:
     std::function<void()> onStreamChange;
 };
 
-enum class Probe { NeedMore, Mp3, Vorbis, Unknown };
-
-// Looks at the first received bytes (contentType lower-cased, a hint only).
-// NeedMore until a format is recognised or enough bytes rule all out.
-Probe probeFormat(const unsigned char* data, size_t size, const std::string& contentType);
-
 std::unique_ptr<Decoder> makeMp3Decoder();
 std::unique_ptr<Decoder> makeVorbisDecoder();
 

@@ -1,12 +1,12 @@
-// Format recognition from the first bytes of a stream.
+// Choosing a stream's decoder from its first bytes: every kind of the table
+// looks for its format, and the rules common to all of them (markup and
+// text are refused, the content type breaks a tie, the earliest find wins
+// otherwise) decide.
 #include <algorithm>
 #include <cctype>
-#include <cstring>
-#include <optional>
 #include <string_view>
 
-#include "engine/decode/decoder.h"
-#include "engine/decode/mpeg_header.h"
+#include "engine/decode/decoder_table.h"
 
 namespace engine::decode {
 namespace {
@@ -18,49 +18,10 @@ constexpr size_t kProbeLimit = 16 * 1024;
 // many bytes with overwhelming likelihood.
 constexpr size_t kTextWindow = 512;
 
-// Where a format's signature starts, if it was found.
-using Scan = std::optional<size_t>;
-
-enum class Hint { None, Mpeg, Ogg, Other };
-
-Hint hintOf(const std::string& type) {
-    for (const char* t : {"audio/mpeg", "audio/mp3", "audio/x-mpeg", "audio/mpg", "audio/x-mp3"})
-        if (type == t) return Hint::Mpeg;
-    for (const char* t : {"application/ogg", "audio/ogg", "audio/x-ogg", "audio/vorbis", "application/x-ogg"})
-        if (type == t) return Hint::Ogg;
-    for (const char* t : {"audio/aac", "audio/aacp", "audio/x-aac", "audio/mp4", "audio/opus"})
-        if (type == t) return Hint::Other;
-    return Hint::None;
-}
-
-// Two consecutive frame headers of one stream.
-Scan findMpegFrames(const unsigned char* data, size_t size) {
-    for (size_t i = 0; i + 4 <= size; ++i) {
-        MpegHeader first;
-        if (!parseMpegHeader(data + i, first)) continue;
-        size_t next = i + static_cast<size_t>(first.frameLength);
-        MpegHeader second;
-        if (next + 4 <= size && parseMpegHeader(data + next, second) && sameMpegStream(first, second))
-            return i;
-    }
-    return std::nullopt;
-}
-
-// The first page of a Vorbis logical stream: "OggS", version 0, the
-// beginning-of-stream flag and a packet that starts with "\x01vorbis".
-Scan findVorbisHeader(const unsigned char* data, size_t size) {
-    static constexpr unsigned char kCapture[4] = {'O', 'g', 'g', 'S'};
-    static constexpr unsigned char kVorbisId[7] = {1, 'v', 'o', 'r', 'b', 'i', 's'};
-    for (size_t i = 0; i + 4 <= size; ++i) {
-        if (std::memcmp(data + i, kCapture, 4) != 0) continue;
-        if (i + 27 > size || data[i + 4] != 0 || (data[i + 5] & 2) == 0) continue;
-        size_t body = i + 27 + data[i + 26];
-        if (data[i + 26] > 0 && body + sizeof kVorbisId <= size &&
-            std::memcmp(data + body, kVorbisId, sizeof kVorbisId) == 0)
-            return i;
-    }
-    return std::nullopt;
-}
+// Audio types of formats a plug-in may bring, loaded or not: a server that
+// names one of them is not sending MP3 behind an ID3 tag.
+constexpr std::string_view kPluginAudioTypes[] = {"audio/aac", "audio/aacp", "audio/x-aac", "audio/mp4",
+                                                  "audio/opus"};
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size()) return false;
@@ -88,36 +49,54 @@ bool isText(const unsigned char* data, size_t size) {
     });
 }
 
-bool isId3v2(const unsigned char* data, size_t size) {
-    if (size < 10 || std::memcmp(data, "ID3", 3) != 0) return false;
-    if (data[3] == 0xFF || data[4] == 0xFF) return false;
-    return std::all_of(data + 6, data + 10, [](unsigned char c) { return c < 0x80; });
+bool announces(const DecoderKind& kind, const std::string& type) {
+    return std::find(kind.contentTypes.begin(), kind.contentTypes.end(), type) != kind.contentTypes.end();
 }
 
-Probe choose(const Scan& mp3, const Scan& ogg, Hint hint) {
-    if (mp3 && ogg) {
-        if (hint == Hint::Mpeg) return Probe::Mp3;
-        if (hint == Hint::Ogg) return Probe::Vorbis;
-        return *mp3 < *ogg ? Probe::Mp3 : Probe::Vorbis;
-    }
-    if (mp3) return Probe::Mp3;
-    if (ogg) return Probe::Vorbis;
-    return Probe::NeedMore;
+// The server names a format other than `kind`'s.
+bool announcesOther(const std::vector<KindPtr>& kinds, const DecoderKind& kind, const std::string& type) {
+    if (type.empty() || announces(kind, type)) return false;
+    for (const auto& other : kinds)
+        if (announces(*other, type)) return true;
+    return std::find(std::begin(kPluginAudioTypes), std::end(kPluginAudioTypes), type) != std::end(kPluginAudioTypes);
+}
+
+struct Candidate {
+    KindPtr kind;
+    ProbeHit hit;
+};
+
+// The announced format among the finds, else the one that starts first
+// (the earlier kind of the table when two start together).
+KindPtr pick(const std::vector<Candidate>& found, const std::string& type) {
+    for (const auto& c : found)
+        if (announces(*c.kind, type)) return c.kind;
+    auto first = std::min_element(found.begin(), found.end(),
+                                  [](const Candidate& a, const Candidate& b) { return a.hit.offset < b.hit.offset; });
+    return first->kind;
 }
 
 }  // namespace
 
-Probe probeFormat(const unsigned char* data, size_t size, const std::string& contentType) {
-    if (size == 0) return Probe::NeedMore;
-    Hint hint = hintOf(contentType);
-    if (isMarkup(data, size)) return Probe::Unknown;
-    // A tag ahead of the audio; it may be large, so do not wait for its end
-    // unless the server says the audio is something else.
-    if (isId3v2(data, size) && hint != Hint::Other) return Probe::Mp3;
-    Probe chosen = choose(findMpegFrames(data, size), findVorbisHeader(data, size), hint);
-    if (chosen != Probe::NeedMore) return chosen;
-    if (isText(data, size) || size >= kProbeLimit) return Probe::Unknown;
-    return Probe::NeedMore;
+ProbeResult probeStream(const std::vector<KindPtr>& kinds, const unsigned char* data, size_t size,
+                        const std::string& contentType) {
+    if (size == 0) return {};
+    if (isMarkup(data, size)) return {ProbeResult::Unknown, nullptr};
+    std::vector<Candidate> found;
+    for (const auto& kind : kinds) {
+        auto hit = kind->probe(data, size);
+        if (!hit) continue;
+        // A tag ahead of the audio may be large: do not wait for its end
+        // unless the server says the audio is something else.
+        if (hit->tagOnly) {
+            if (!announcesOther(kinds, *kind, contentType)) return {ProbeResult::Found, kind};
+            continue;
+        }
+        found.push_back({kind, *hit});
+    }
+    if (!found.empty()) return {ProbeResult::Found, pick(found, contentType)};
+    if (isText(data, size) || size >= kProbeLimit) return {ProbeResult::Unknown, nullptr};
+    return {};
 }
 
 }  // namespace engine::decode

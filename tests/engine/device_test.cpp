@@ -219,11 +219,11 @@ TEST(Errors, CodesArePerThread) {
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLTYPE);
 }
 
-TEST(Plugins, RefusedCleanlyForNow) {
+TEST(Plugins, MissingFileAndUnknownHandleAreRefusedCleanly) {
     EXPECT_EQ(BASS_PluginLoad("bass_aac.so", 0), 0u);
-    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_NOTAVAIL);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN);
     EXPECT_EQ(BASS_PluginGetInfo(0x12345), nullptr);
-    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_NOTAVAIL);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
 }
 
 }  // namespace

@@ -1,0 +1,49 @@
+// The AAC plug-in: ADTS streams (AAC-LC, HE-AAC v1 and v2) decoded by FAAD2.
+#include <new>
+
+#include "engine/plugin_interface.h"
+#include "plugins/aac/aac_decoder.h"
+#include "plugins/aac/adts_header.h"
+
+namespace {
+
+int probe(const unsigned char* data, size_t size, size_t* offset) {
+    size_t at = aac::findAdtsFrames(data, size);
+    if (at >= size) return 0;
+    *offset = at;
+    return 1;
+}
+
+void* openDecoder() {
+    return new (std::nothrow) aac::AacDecoder;
+}
+
+void closeDecoder(void* decoder) {
+    delete static_cast<aac::AacDecoder*>(decoder);
+}
+
+int feed(void* decoder, const unsigned char* data, size_t size) {
+    try {
+        return static_cast<aac::AacDecoder*>(decoder)->feed(data, size) ? 1 : 0;
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
+void decode(void* decoder, TunelarkPcm* pcm) {
+    static_cast<aac::AacDecoder*>(decoder)->decode(*pcm);
+}
+
+const TunelarkDecoderOps kOps = {probe, openDecoder, closeDecoder, feed, decode, nullptr};
+
+const TunelarkPluginFormat kFormats[] = {
+    {0x10b00, "AAC stream", "*.aac;*.adts", "audio/aac;audio/aacp;audio/x-aac", &kOps},
+};
+
+const TunelarkPlugin kPlugin = {TUNELARK_PLUGIN_INTERFACE_VERSION, 0x01000000, 1, kFormats};
+
+}  // namespace
+
+extern "C" TUNELARK_PLUGIN_EXPORT const TunelarkPlugin* TunelarkPluginEntry(uint32_t interfaceVersion) {
+    return interfaceVersion == TUNELARK_PLUGIN_INTERFACE_VERSION ? &kPlugin : nullptr;
+}
