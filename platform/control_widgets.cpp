@@ -20,6 +20,7 @@
 #include "platform/dialog_events.h"
 #include "platform/gui_thread.h"
 #include "platform/qt_text.h"
+#include "platform/static_text_widget.h"
 
 namespace platform::detail {
 
@@ -255,7 +256,7 @@ private:
 };
 
 QLabel* createStatic(const ControlTemplate& t, QWidget* parent) {
-    auto* label = new QLabel(parent);
+    auto* label = new StaticTextWidget(parent);
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setMargin(0);
@@ -314,12 +315,12 @@ Qt::FocusPolicy focusPolicy(const ControlTemplate& t) {
     }
 }
 
-void showStatic(QLabel* label, const ControlTemplate& t, const ControlState& s) {
+void showStatic(StaticTextWidget* label, const ControlTemplate& t, const ControlState& s) {
     const QString text = staticDisplayText(s.text, t.style & SS_NOPREFIX);
     // The load text is rewritten 20 times a second, mostly with what it says already.
     if (text == label->text() && !label->accessibleName().isEmpty())
         return;
-    label->setText(text);
+    label->showText(text);
     // Screen readers read a static by what it says now.
     if (text.isEmpty() && t.accessibleName) label->setAccessibleName(QString::fromUtf8(t.accessibleName));
     else label->setAccessibleName(text);
@@ -357,7 +358,7 @@ void showState(ControlModel& c, const ControlState& s, bool itemsChanged) {
         break;
     }
     case ControlKind::StaticText:
-        showStatic(static_cast<QLabel*>(widget), c.templ, s);
+        showStatic(static_cast<StaticTextWidget*>(widget), c.templ, s);
         break;
     case ControlKind::Trackbar:
         static_cast<TrackbarWidget*>(widget)->showModel(s);
