@@ -83,15 +83,14 @@ protected:
     // moves the style's bar, and repaints the whole bar at once when it
     // moves a chunk; with no rect there is no style's bar to move, and
     // showModel repaints what changed. The default also formats the text
-    // through QLocale at every new value.
+    // through QLocale, and reads the palette and font, at every new value.
     void initStyleOption(QStyleOptionProgressBar* option) const override {
-        option->initFrom(this);
         option->rect = QRect();
         option->minimum = minimum();
         option->maximum = maximum();
         option->progress = value();
         option->textVisible = false;
-        option->state |= QStyle::State_Horizontal;
+        option->state = QStyle::State_Horizontal;
     }
 
 private:
