@@ -39,9 +39,13 @@ int signedWord(WORD w) {
 
 Outcome textMessage(ControlState& s, UINT message, WPARAM w, LPARAM l) {
     switch (message) {
-    case WM_SETTEXT:
-        s.text = textOf(l);
-        return {TRUE, true};
+    case WM_SETTEXT: {
+        // The load text is set 20 times a second, mostly to what it says.
+        std::string text = textOf(l);
+        const bool changed = text != s.text;
+        s.text = std::move(text);
+        return {TRUE, changed};
+    }
     case WM_GETTEXT:
         return {copyText(s.text, w, l)};
     case WM_GETTEXTLENGTH:
@@ -150,7 +154,7 @@ Outcome progressMessage(ControlState& s, UINT message, WPARAM w, LPARAM l) {
         const int previous = s.pos;
         s.pos = static_cast<int>(static_cast<intptr_t>(w));
         clampPosition(s);
-        return {previous, true};
+        return {previous, s.pos != previous};
     }
     case PBM_GETPOS:
         return {s.pos};

@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QStyle>
+#include <QStyleOptionProgressBar>
 #include <QStyleOptionSlider>
 
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include "platform/dialog_events.h"
 #include "platform/gui_thread.h"
 #include "platform/qt_text.h"
+#include "platform/static_text_widget.h"
 
 namespace platform::detail {
 
@@ -32,28 +34,76 @@ struct ControlLink {
     std::shared_ptr<ControlModel> model;
 };
 
-// A smooth Win32 progress bar is a flat fill. The level meters repaint 20
-// times a second, and the style's shaded, rounded bar made drawing them cost
-// more than decoding the stream.
+// A smooth Win32 progress bar: a flat fill inside a one-pixel frame. The
+// level meters get a new value 20 times a second, so a new value repaints
+// only the strip between the old and the new end of the fill, and nothing
+// when the fill keeps its length in pixels.
 class LevelBarWidget final : public QProgressBar {
 public:
-    using QProgressBar::QProgressBar;
+    LevelBarWidget(ControlLink link, QWidget* parent) : QProgressBar(parent), link_(std::move(link)) {
+        setAttribute(Qt::WA_OpaquePaintEvent);  // paintEvent covers every pixel
+        setTextVisible(false);
+    }
+
+    void showModel(const ControlState& s) {
+        const int before = fillEnd();
+        // QProgressBar repaints at once on a big step; held back, that
+        // repaint joins the one paint pass of every change made now.
+        link_.dialog->holdingRepaints = true;
+        // Qt shows an empty range as a busy bar; Win32 shows an empty bar.
+        setRange(s.rangeMin, std::max(s.rangeMax, s.rangeMin + 1));
+        setValue(std::clamp(s.pos, minimum(), maximum()));
+        link_.dialog->holdingRepaints = false;
+        const int after = fillEnd();
+        if (after != before) update(QRect(std::min(before, after), 1, std::abs(after - before), height() - 2));
+    }
 
 protected:
-    void paintEvent(QPaintEvent*) override
-    {
+    void paintEvent(QPaintEvent* event) override {
         QPainter painter(this);
-        const QRect frame = rect().adjusted(0, 0, -1, -1);
-        painter.fillRect(rect(), palette().base());
-        painter.setPen(palette().mid().color());
-        painter.drawRect(frame);
-        const qint64 span = qint64(maximum()) - minimum();
-        if (span <= 0)
-            return;
-        const int inner = frame.width() - 1;
-        const int filled = int(inner * (qint64(value()) - minimum()) / span);
-        painter.fillRect(QRect(1, 1, filled, frame.height() - 1), palette().highlight());
+        const QRect inner = rect().adjusted(1, 1, -1, -1);
+        // Four strips rather than drawRect: an outline goes through the
+        // stroker, which cost more than all the rest of a timer tick.
+        if (!inner.contains(event->rect())) {
+            const QColor frame = palette().mid().color();
+            painter.fillRect(QRect(0, 0, width(), 1), frame);
+            painter.fillRect(QRect(0, height() - 1, width(), 1), frame);
+            painter.fillRect(QRect(0, 1, 1, height() - 2), frame);
+            painter.fillRect(QRect(width() - 1, 1, 1, height() - 2), frame);
+        }
+        const int end = fillEnd();
+        painter.fillRect(QRect(inner.left(), inner.top(), end - inner.left(), inner.height()) & event->rect(),
+                         palette().highlight());
+        painter.fillRect(QRect(end, inner.top(), inner.right() + 1 - end, inner.height()) & event->rect(),
+                         palette().base());
     }
+
+    // Win32 draws no text on a progress bar, and this one is painted above,
+    // not by the style. QProgressBar asks this option how far a new value
+    // moves the style's bar, and repaints the whole bar at once when it
+    // moves a chunk; with no rect there is no style's bar to move, and
+    // showModel repaints what changed. The default also formats the text
+    // through QLocale, and reads the palette and font, at every new value.
+    void initStyleOption(QStyleOptionProgressBar* option) const override {
+        option->rect = QRect();
+        option->minimum = minimum();
+        option->maximum = maximum();
+        option->progress = value();
+        option->textVisible = false;
+        option->state = QStyle::State_Horizontal;
+    }
+
+private:
+    // The first pixel column after the fill.
+    int fillEnd() const {
+        const qint64 span = qint64(maximum()) - minimum();
+        const int length = std::max(0, width() - 2);
+        if (span <= 0) return 1;
+        const qint64 shown = std::clamp<qint64>(value(), minimum(), maximum());  // -1 before the first value
+        return 1 + int(length * (shown - minimum()) / span);
+    }
+
+    ControlLink link_;
 };
 
 // A Win32 button takes a click anywhere in its window, not only on the
@@ -277,7 +327,7 @@ private:
 };
 
 QLabel* createStatic(const ControlTemplate& t, QWidget* parent) {
-    auto* label = new QLabel(parent);
+    auto* label = new StaticTextWidget(parent);
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setMargin(0);
@@ -305,11 +355,8 @@ QWidget* createWidget(const ControlLink& link, QWidget* parent, QSize base) {
         return createStatic(t, parent);
     case ControlKind::Trackbar:
         return new TrackbarWidget(link, parent);
-    case ControlKind::ProgressBar: {
-        auto* bar = new LevelBarWidget(parent);
-        bar->setTextVisible(false);
-        return bar;
-    }
+    case ControlKind::ProgressBar:
+        return new LevelBarWidget(link, parent);
     case ControlKind::RadioButton:
     case ControlKind::CheckBox: {
         QAbstractButton* button = t.kind == ControlKind::RadioButton
@@ -336,29 +383,15 @@ Qt::FocusPolicy focusPolicy(const ControlTemplate& t) {
     }
 }
 
-void showStatic(QLabel* label, const ControlTemplate& t, const ControlState& s) {
+void showStatic(StaticTextWidget* label, const ControlTemplate& t, const ControlState& s) {
     const QString text = staticDisplayText(s.text, t.style & SS_NOPREFIX);
     // The load text is rewritten 20 times a second, mostly with what it says already.
     if (text == label->text() && !label->accessibleName().isEmpty())
         return;
-    label->setText(text);
+    label->showText(text);
     // Screen readers read a static by what it says now.
     if (text.isEmpty() && t.accessibleName) label->setAccessibleName(QString::fromUtf8(t.accessibleName));
     else label->setAccessibleName(text);
-}
-
-void showProgress(QProgressBar* bar, const ControlState& s) {
-    // Qt shows an empty range as a busy bar; Win32 shows an empty bar.
-    if (s.rangeMax > s.rangeMin) bar->setRange(s.rangeMin, s.rangeMax);
-    else bar->setRange(s.rangeMin, s.rangeMin + 1);
-    const int value = std::clamp(s.pos, bar->minimum(), bar->maximum());
-    if (value == bar->value())
-        return;
-    // QProgressBar paints at once on a new value; held back, the two meters
-    // and the load text are painted and sent to the screen in one pass.
-    bar->setUpdatesEnabled(false);
-    bar->setValue(value);
-    bar->setUpdatesEnabled(true);
 }
 
 void showState(ControlModel& c, const ControlState& s, bool itemsChanged) {
@@ -379,13 +412,13 @@ void showState(ControlModel& c, const ControlState& s, bool itemsChanged) {
         break;
     }
     case ControlKind::StaticText:
-        showStatic(static_cast<QLabel*>(widget), c.templ, s);
+        showStatic(static_cast<StaticTextWidget*>(widget), c.templ, s);
         break;
     case ControlKind::Trackbar:
         static_cast<TrackbarWidget*>(widget)->showModel(s);
         break;
     case ControlKind::ProgressBar:
-        showProgress(static_cast<QProgressBar*>(widget), s);
+        static_cast<LevelBarWidget*>(widget)->showModel(s);
         break;
     case ControlKind::GroupBox:
         static_cast<QGroupBox*>(widget)->setTitle(decodeText(s.text));

@@ -1,6 +1,7 @@
 #include "platform/dialog_window.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
@@ -44,6 +45,21 @@ public:
     }
 
 protected:
+    // A repaint asked for while holdingRepaints is set is not done at once
+    // (each would paint and send the window to the X server on its own):
+    // it is done by the next paint pass, which paints every change since.
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::UpdateRequest) {
+            if (dialog_->holdingRepaints) {
+                if (!passPosted_) QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+                passPosted_ = true;
+                return true;
+            }
+            passPosted_ = false;
+        }
+        return QWidget::event(event);
+    }
+
     // The close box and Alt+F4 only ask: the procedure decides.
     void closeEvent(QCloseEvent* event) override {
         event->ignore();
@@ -61,6 +77,7 @@ private:
     }
 
     std::shared_ptr<DialogState> dialog_;
+    bool passPosted_ = false;  // an UpdateRequest of ours waits in the queue
 };
 
 QRect templateRect(const ControlTemplate& c) {

@@ -1,5 +1,6 @@
 #include "platform/gui_thread.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QThread>
 
@@ -27,6 +28,12 @@ OpQueue& queue() {
 
 std::atomic<QObject*> dispatcher{nullptr};
 
+// How many drains (runPendingOps or a DrainAtEnd) are under way on this
+// thread; only the dialog's thread runs them. Inside one, an op queued by
+// the dialog's thread itself needs no drain event: the outermost one runs
+// it when it ends.
+thread_local int drainDepth = 0;
+
 void postDrainEvent() {
     if (QObject* target = dispatcher.load())
         QMetaObject::invokeMethod(target, [] { runPendingOps(); }, Qt::QueuedConnection);
@@ -36,6 +43,7 @@ void postDrainEvent() {
 // event loop started by one op (a message box) keeps running later ops.
 void requestDrain(bool onlyIfOpsWait) {
     if (!dispatcher.load()) return;  // ensureApplication drains what waits
+    if (!onlyIfOpsWait && drainDepth > 0) return;
     bool post = false;
     {
         std::lock_guard guard(queue().lock);
@@ -47,7 +55,23 @@ void requestDrain(bool onlyIfOpsWait) {
     if (post) postDrainEvent();
 }
 
+// An event loop of the dialog's thread is about to wait. Inside a drain that
+// is a nested loop (a message box shown by an op or a tick): the ops queued
+// meanwhile must run in it, not wait for the box to close.
+void onAboutToBlock() {
+    if (drainDepth > 0) requestDrain(true);
+}
+
 }  // namespace
+
+DrainAtEnd::DrainAtEnd() {
+    ++drainDepth;
+}
+
+DrainAtEnd::~DrainAtEnd() {
+    if (--drainDepth > 0) return;
+    runPendingOps();
+}
 
 void ensureApplication() {
     if (QCoreApplication::instance()) return;
@@ -57,7 +81,10 @@ void ensureApplication() {
     auto* app = new QApplication(argc, argv);  // lives until the process ends
     app->setQuitOnLastWindowClosed(false);
     installAccessibleRoles();
-    dispatcher.store(new QObject(app));
+    auto* target = new QObject(app);
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, target,
+                     onAboutToBlock);
+    dispatcher.store(target);
     requestDrain(true);
 }
 
@@ -83,17 +110,19 @@ void runPendingOps() {
         queue().drainPosted = false;
         budget = queue().ops.size();
     }
+    ++drainDepth;
     for (; budget > 0; --budget) {
         std::function<void()> op;
         {
             std::lock_guard guard(queue().lock);
-            if (queue().ops.empty()) return;
+            if (queue().ops.empty()) break;
             op = std::move(queue().ops.front());
             queue().ops.pop_front();
         }
-        requestDrain(true);
         op();
     }
+    --drainDepth;
+    requestDrain(true);  // what the ops queued, or what came meanwhile
 }
 
 size_t pendingOpCount() {

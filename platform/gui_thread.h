@@ -21,6 +21,18 @@ void postToGui(std::function<void()> op);
 // Dialog's thread: runs the ops queued so far, in order.
 void runPendingOps();
 
+// Dialog's thread: while one lives, the ops this thread queues wait for
+// it instead of for a trip through Qt's event queue; the outermost one runs
+// every op queued so far, in order, when it ends. A nested event loop
+// started meanwhile (a message box) runs them as before.
+class DrainAtEnd {
+public:
+    DrainAtEnd();
+    ~DrainAtEnd();
+    DrainAtEnd(const DrainAtEnd&) = delete;
+    DrainAtEnd& operator=(const DrainAtEnd&) = delete;
+};
+
 // Number of ops queued and not yet started.
 size_t pendingOpCount();
 

@@ -1,6 +1,8 @@
 // Window timers: set and killed from any thread, run on the dialog's thread.
 #include <time.h>
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 #include "platform/dialog_events.h"
@@ -28,8 +30,15 @@ void onTick(const std::weak_ptr<DialogState>& weak, UINT_PTR id, unsigned genera
         if (it == d->timers.end() || it->second.generation != generation) return;
         proc = it->second.proc;
     }
-    if (proc) proc(d->hwnd, WM_TIMER, id, tickCount());
-    else callDialogProc(*d, WM_TIMER, id, 0);
+    {
+        // What the tick changes is shown at once, in one paint pass: no
+        // separate trips through Qt's event queue for the widget updates
+        // and for the painting.
+        const DrainAtEnd drain;
+        if (proc) proc(d->hwnd, WM_TIMER, id, tickCount());
+        else callDialogProc(*d, WM_TIMER, id, 0);
+    }
+    if (d->widget) QCoreApplication::sendPostedEvents(d->widget, QEvent::UpdateRequest);
 }
 
 void stopRunning(DialogState& d, UINT_PTR id, unsigned generation) {
