@@ -37,6 +37,7 @@ struct PlayerState {
     std::atomic<int> speakerCount{0};  // dialog thread at start-up, then read-only
     std::atomic<int> isPlaying{0};     // dialog thread
     int recordEnabled = 0;             // guarded by recordLock
+    unsigned recordConnection = 0;     // guarded by recordLock: the connection whose downloads are heard
 
     std::mutex recordLock;
 };

@@ -16,6 +16,7 @@
 #include "playback/equalizer.h"
 #include "playback/stream_format.h"
 #include "playback/stream_metadata.h"
+#include "recording/control_update.h"
 #include "recording/recorder.h"
 
 namespace {
@@ -46,9 +47,11 @@ void resetDisplay()
     SendDlgItemMessageA(window, IDC_LEVEL_RIGHT, PBM_SETPOS, 0, 0);
 }
 
+// The status line goes through the recorder's ordered updates, as the
+// download callback's status texts do, so that no older one lands after it.
 void resetTexts()
 {
-    setText(IDC_STATUS, "connecting...");
+    sendUpdate(decideText(IDC_STATUS, "connecting..."));
     setText(IDC_URL, "");
     setText(IDC_NAME, "");
     setText(IDC_TITLE, "");
@@ -86,7 +89,7 @@ void showStationHeaders(HSTREAM stream)
 
 void reportFailure(int code)
 {
-    setText(IDC_STATUS, "not playing");
+    sendUpdate(decideText(IDC_STATUS, "not playing"));
     showEngineError("Can't play the stream", code);
 }
 
@@ -117,7 +120,7 @@ void connectStream(void* argument)
         BASS_StreamFree(player.stream);
         resetTexts();
     }
-    HSTREAM stream = BASS_StreamCreateURL(url, 0, creationFlags(), onDownloadBlock, nullptr);
+    HSTREAM stream = BASS_StreamCreateURL(url, 0, creationFlags(), onDownloadBlock, connectionUser(myConnection));
     // Read at once: the calls below, made on a null handle after a failure,
     // would each replace it with their own refusal.
     int createError = stream ? BASS_OK : BASS_ErrorGetCode();
@@ -153,6 +156,7 @@ void connectStream(void* argument)
 void startConnectThread(char* url)
 {
     unsigned number = ++latestConnection;
+    followConnection(number);
     std::thread([url, number] {
         myConnection = number;
         connectStream(url);

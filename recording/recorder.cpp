@@ -1,7 +1,6 @@
 #include "recording/recorder.h"
 
 #include <cstdio>
-#include <optional>
 
 #include "app/player_state.h"
 #include "app/resources/resource_ids.h"
@@ -10,9 +9,9 @@
 
 namespace {
 
-void showStatus(const void* text)
+bool isFollowedLocked(void* user)
 {
-    SendDlgItemMessageA(player.mainWindow, IDC_STATUS, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    return user == connectionUser(player.recordConnection);
 }
 
 void writeBlockLocked(const void* buffer, DWORD length)
@@ -35,23 +34,33 @@ ControlUpdate endRecordingLocked()
 }  // namespace
 
 // A file is opened only for a block that carries bytes, so a status call or
-// the end of a download never leaves an empty recording behind.
-void onDownloadBlock(const void* buffer, DWORD length, void*)
+// the end of a download never leaves an empty recording behind. The status
+// text is decided under the lock too: a newer connection's "connecting..."
+// is decided later, so a stale status can never overwrite it.
+void onDownloadBlock(const void* buffer, DWORD length, void* user)
 {
-    if (buffer && length == 0)
-        showStatus(buffer);
-    std::optional<ControlUpdate> mark;
+    ControlUpdate status;
+    ControlUpdate mark;
     {
         std::lock_guard<std::mutex> lock(player.recordLock);
-        if (!player.recordEnabled)
+        if (!isFollowedLocked(user))
             return;
-        if (!buffer)
+        if (buffer && length == 0)
+            status = decideText(IDC_STATUS, static_cast<const char*>(buffer));
+        if (player.recordEnabled && !buffer)
             mark = endRecordingLocked();
-        else if (length > 0)
+        else if (player.recordEnabled && length > 0)
             writeBlockLocked(buffer, length);
     }
-    if (mark)
-        sendUpdate(*mark);
+    sendUpdate(status);
+    sendUpdate(mark);
+}
+
+void followConnection(unsigned number)
+{
+    std::lock_guard<std::mutex> lock(player.recordLock);
+    player.recordConnection = number;
+    closeRecordFileLocked();
 }
 
 void toggleRecording()

@@ -19,6 +19,7 @@ void resetPlayerState()
     player.recordEnabled = 0;
     player.recordCounter = 0;
     player.recordOpenError = 0;
+    player.recordConnection = 0;
     free(player.currentTitle);
     player.currentTitle = nullptr;
     player.playingStation = -1;

@@ -135,6 +135,15 @@ int StreamServer::requestCount(const std::string& path)
     return count;
 }
 
+int StreamServer::finishedCount(const std::string& path)
+{
+    std::string reply = requests(path);
+    int count = 0;
+    for (size_t at = reply.find("\"done\": true"); at != std::string::npos; at = reply.find("\"done\": true", at + 1))
+        ++count;
+    return count;
+}
+
 std::string StreamServer::quote(const std::string& text)
 {
     std::string out = "\"";

@@ -14,6 +14,8 @@ Commands: one JSON object per line on stdin; one JSON reply line on stdout.
   {"cmd": "route", "path": "/a", ...}  add or replace a route  -> {"ok": true}
   {"cmd": "requests", "path": "/a"}   request heads received on that path
       -> {"ok": true, "requests": [{"line": "GET /a HTTP/1.1", "headers": ["Icy-MetaData: 1", ...]}]}
+      a request whose connection has ended (answer sent, or the client
+      left) also carries "done": true
   {"cmd": "quit"}                     -> {"ok": true}, then the server exits
 
 A route says what every connection to its path gets (the request's path and
@@ -89,11 +91,17 @@ class Routes:
     def log(self, target, line, headers):
         path = target.split("?", 1)[0]
         with self._lock:
-            self._requests.setdefault(path, []).append({"line": line, "headers": headers})
+            entry = {"line": line, "headers": headers}
+            self._requests.setdefault(path, []).append(entry)
+            return entry
+
+    def finish(self, entry):
+        with self._lock:
+            entry["done"] = True
 
     def requests(self, path):
         with self._lock:
-            return list(self._requests.get(path, []))
+            return [dict(entry) for entry in self._requests.get(path, [])]
 
 
 class ClientGone(Exception):
@@ -292,6 +300,7 @@ def read_request_head(sock):
 class Handler(socketserver.BaseRequestHandler):
     def handle(self):
         sock = self.request
+        entry = None
         try:
             head = read_request_head(sock)
             if head is None:
@@ -299,7 +308,7 @@ class Handler(socketserver.BaseRequestHandler):
             line, headers = head
             parts = line.split(" ")
             target = parts[1] if len(parts) > 1 else "/"
-            self.server.routes.log(target, line, headers)
+            entry = self.server.routes.log(target, line, headers)
             route = self.server.routes.find(target) or NOT_FOUND
             Connection(sock, route, self.server.base).run()
         except (ClientGone, OSError):
@@ -309,6 +318,8 @@ class Handler(socketserver.BaseRequestHandler):
                 sock.shutdown(socket.SHUT_RDWR)
             except OSError:
                 pass
+            if entry is not None:
+                self.server.routes.finish(entry)
 
 
 class Server(socketserver.ThreadingTCPServer):
