@@ -221,7 +221,14 @@ void UrlFeeder::push(const decode::AudioFormat& format, const float* samples, si
             dead_ = true;
             return;
         }
-        resampler_ = std::make_unique<decode::Resampler>(format.rate, channel_->deviceRate(), format.channels);
+        try {
+            resampler_ = std::make_unique<decode::Resampler>(format.rate, channel_->deviceRate(), format.channels);
+        } catch (const std::exception&) {  // soxr refuses the rate: a format we cannot play
+            dead_ = true;
+            channel_->endOfData();
+            settle(BASS_ERROR_FORMAT);
+            return;
+        }
     }
     resampled_.clear();
     resampler_->process(samples, frames, resampled_);

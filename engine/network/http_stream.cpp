@@ -1,6 +1,7 @@
 #include "engine/network/http_stream.h"
 
 #include "engine/bass.h"
+#include "engine/errors.h"
 #include "engine/network/curl_transfer.h"
 #include "engine/network/icy_parser.h"
 #include "engine/network/playlist.h"
@@ -91,9 +92,16 @@ struct HttpStream::Impl {
     std::optional<IcyParser> icy;
 };
 
+// The thread's body: nothing the consumer's handlers throw leaves it (an
+// exception would end the process); it becomes the download's error.
 void HttpStream::Impl::download()
 {
-    int error = tryUrl(url, 0);
+    int error = 0;
+    try {
+        error = tryUrl(url, 0);
+    } catch (...) {
+        error = currentExceptionError();
+    }
     if (!icy) publish(State::Failed, error);
 }
 
@@ -147,8 +155,10 @@ int HttpStream::Impl::tryPlaylist(const std::string& body, const std::string& ba
 
 void HttpStream::Impl::startStream(const HttpResponse& response)
 {
-    icy.emplace(response.metaint, events.onAudio, events.onMeta);
+    // The handler first: should it fail, no stream has begun and open()
+    // hears of the failure.
     if (events.onHeaders) events.onHeaders(response);
+    icy.emplace(response.metaint, events.onAudio, events.onMeta);
     publish(State::Streaming, 0);
 }
 
