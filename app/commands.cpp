@@ -24,7 +24,8 @@ void changeStation(HWND list)
     stopRecordingForNewStation();
     if (!lookupStationUrl(&player.stationUrl))
         return;
-    startConnectThread(player.stationUrl);
+    if (!startConnectThread(player.stationUrl))
+        return;
     player.isPlaying = 1;
     setPauseCaption("Pause");
     player.playingStation = player.selectedStation.load();

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <strings.h>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "app/error_box.h"
@@ -153,12 +154,21 @@ void connectStream(void* argument)
     BASS_ChannelPlay(stream, FALSE);
 }
 
-void startConnectThread(char* url)
+bool startConnectThread(char* url)
 {
     unsigned number = ++latestConnection;
     followConnection(number);
-    std::thread([url, number] {
-        myConnection = number;
-        connectStream(url);
-    }).detach();
+    try {
+        std::thread([url, number] {
+            myConnection = number;
+            connectStream(url);
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had (the system's limit): the change fails as a
+        // connection that could not be made does, and the URL is ours to free.
+        free(url);
+        reportFailure(BASS_ERROR_MEM);
+        return false;
+    }
+    return true;
 }

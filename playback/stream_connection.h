@@ -4,7 +4,8 @@
 // Thread procedure; owns and frees `url` (a heap string from lookupStationUrl).
 void connectStream(void* url);
 
-// Starts connectStream on a detached thread of its own. The latest call wins:
-// a connection that completes after a later one has begun frees its own
-// stream and changes nothing else.
-void startConnectThread(char* url);
+// Dialog thread. Starts connectStream on a detached thread of its own. The
+// latest call wins: a connection that completes after a later one has begun
+// frees its own stream and changes nothing else. False when no thread could
+// be started: the URL is freed and the failure box has been shown.
+bool startConnectThread(char* url);
