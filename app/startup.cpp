@@ -55,7 +55,7 @@ void loadPluginList()
 void setUpSliders(HWND window)
 {
     player.initialVolume = BASS_GetVolume();
-    int volume = static_cast<int>(player.initialVolume * 100);
+    int volume = volumeToPercent(player.initialVolume);
     player.volumePercent = volume;
     SendDlgItemMessageA(window, IDC_VOLUME, TBM_SETRANGE, TRUE, MAKELPARAM(0, 100));
     SendDlgItemMessageA(window, IDC_VOLUME, TBM_SETPOS, TRUE, volume);
@@ -76,6 +76,11 @@ void setUpPresetAndMeters(HWND window)
 }
 
 }  // namespace
+
+int volumeToPercent(float volume)
+{
+    return static_cast<int>(static_cast<double>(volume) * 100);
+}
 
 void onInitDialog()
 {
