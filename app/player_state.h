@@ -42,4 +42,4 @@ struct PlayerState {
     std::mutex recordLock;
 };
 
-extern PlayerState player;
+extern PlayerState& player;  // lives until the process ends

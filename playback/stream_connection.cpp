@@ -27,7 +27,7 @@ namespace {
 // one step, so two streams are never installed and none is left without a
 // handle to free it. Lock order: installLock, then recordLock.
 std::atomic<unsigned> latestConnection{0};
-std::mutex installLock;
+std::mutex& installLock = *new std::mutex;  // never destroyed: see player_state.cpp
 thread_local unsigned myConnection = 0;
 
 bool isLatest()

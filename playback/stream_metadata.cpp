@@ -20,13 +20,13 @@ namespace {
 // Lock order: titleLock, then recordLock. The engine is asked for tags under
 // titleLock only: recordLock is never held across an engine call, since the
 // download callback waits for it.
-std::mutex titleLock;
+std::mutex& titleLock = *new std::mutex;  // never destroyed, as the player's state
 
 // The ICY title last acted on, and its stream, so that one title ends a record
 // file once however many metadata texts or calls repeat it. Guarded by
 // recordLock.
 HSTREAM handledStream = 0;
-std::optional<std::string> handledTitle;
+std::optional<std::string>& handledTitle = *new std::optional<std::string>;
 
 // What the stream's tags say, read before recordLock is taken.
 struct TitleTags {

@@ -9,8 +9,10 @@
 namespace {
 
 std::atomic<uint64_t> lastDecided{0};
-std::mutex sendLock;                    // guards lastSent; never taken while recordLock is held
-std::map<int, uint64_t> lastSent;       // control id -> order of the update it last received
+// Never destroyed, like the player's state: a connect thread that outlives
+// exit may still send.
+std::mutex& sendLock = *new std::mutex;  // guards lastSent; never taken while recordLock is held
+std::map<int, uint64_t>& lastSent = *new std::map<int, uint64_t>;  // control id -> order of its last update
 
 }  // namespace
 
