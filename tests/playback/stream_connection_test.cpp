@@ -51,7 +51,9 @@ protected:
         ASSERT_NE(open(), nullptr);
     }
 
-    bool waitForFormat() { return pumpUntil([&] { return !text(IDC_FORMAT).empty(); }); }
+    // The window starts with "INFO" there and a connection empties it first:
+    // only a stream's own format says the connect thread is through.
+    bool waitForFormat() { return pumpUntil([&] { return text(IDC_FORMAT).find("MP3 stream") != std::string::npos; }); }
 
     test::StreamServer server;
     std::string tonePath;

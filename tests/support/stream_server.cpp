@@ -135,6 +135,11 @@ int StreamServer::requestCount(const std::string& path)
     return count;
 }
 
+bool StreamServer::openGate(const std::string& name)
+{
+    return command("{\"cmd\": \"open\", \"gate\": " + quote(name) + "}").find("\"ok\": true") != std::string::npos;
+}
+
 int StreamServer::finishedCount(const std::string& path)
 {
     std::string reply = requests(path);

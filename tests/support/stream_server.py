@@ -16,6 +16,8 @@ Commands: one JSON object per line on stdin; one JSON reply line on stdout.
       -> {"ok": true, "requests": [{"line": "GET /a HTTP/1.1", "headers": ["Icy-MetaData: 1", ...]}]}
       a request whose connection has ended (answer sent, or the client
       left) also carries "done": true
+  {"cmd": "open", "gate": "g"}        let connections waiting at gate g go on
+                                      (and any that reach it later) -> {"ok": true}
   {"cmd": "quit"}                     -> {"ok": true}, then the server exits
 
 A route says what every connection to its path gets (the request's path and
@@ -54,6 +56,8 @@ Body parts:
   {"bytes": N, "pattern": "counter", "start": s}  N bytes (start + i) % 251;
                             "zero" or "random" (with "seed") patterns too
   {"pause": seconds}        wait, then go on
+  {"gate": "g"}             wait until the test opens gate g (see the commands):
+                            a test acts while nothing flows, however slow it is
   {"stall": true}           stop sending; stay open until the client leaves
   {"close": true}           close the connection now (mid-stream)
 
@@ -106,6 +110,19 @@ class Routes:
 
 class ClientGone(Exception):
     pass
+
+
+class Gates:
+    def __init__(self):
+        self._lock = threading.Lock()
+        self._events = {}
+
+    def get(self, name):
+        with self._lock:
+            return self._events.setdefault(name, threading.Event())
+
+
+GATES = Gates()
 
 
 def generated(part):
@@ -241,8 +258,24 @@ class Connection:
             pass
         raise ClientGone()
 
+    def client_left(self):
+        try:
+            return self.sock.recv(1, socket.MSG_PEEK | socket.MSG_DONTWAIT) == b""
+        except BlockingIOError:
+            return False
+        except OSError:
+            return True
+
+    def wait_at_gate(self, name):
+        gate = GATES.get(name)
+        while not gate.wait(0.2):
+            if self.client_left():
+                raise ClientGone()
+
     def send_part(self, part):
-        if "pause" in part:
+        if "gate" in part:
+            self.wait_at_gate(str(part["gate"]))
+        elif "pause" in part:
             time.sleep(float(part["pause"]))
         elif part.get("stall"):
             self.wait_for_client_to_leave()
@@ -342,6 +375,9 @@ def run_command(server, command):
         return {"ok": True}
     if kind == "requests":
         return {"ok": True, "requests": server.routes.requests(command.get("path", "/"))}
+    if kind == "open":
+        GATES.get(str(command.get("gate", ""))).set()
+        return {"ok": True}
     if kind == "quit":
         return {"ok": True}
     return {"ok": False, "error": "unknown command %r" % kind}
