@@ -17,6 +17,7 @@
 #include "engine/errors.h"
 #include "engine/network/http_stream.h"
 #include "engine/streams.h"
+#include "engine/text_match.h"
 
 using namespace engine;
 
@@ -26,11 +27,6 @@ namespace {
 constexpr int kMinBufferSeconds = 10;
 // Bytes examined for a known format before the stream is refused.
 constexpr size_t kMaxProbeBytes = 1 << 20;
-
-std::string withoutLineEnd(std::string url) {
-    while (!url.empty() && (url.back() == '\n' || url.back() == '\r')) url.pop_back();
-    return url;
-}
 
 // Copies frames of `in` (inChannels) as `outChannels` frames into out.
 void convertChannels(const float* in, int inChannels, size_t frames, int outChannels, std::vector<float>& out) {

@@ -7,6 +7,7 @@
 
 #include "engine/decode/decoder.h"
 #include "engine/decode/mpeg_header.h"
+#include "engine/text_match.h"
 
 namespace engine::decode {
 namespace {
@@ -60,13 +61,6 @@ Scan findVorbisHeader(const unsigned char* data, size_t size) {
             return i;
     }
     return std::nullopt;
-}
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
-    return true;
 }
 
 // The start of an HTML or XML page: an error page or a portal, not audio.

@@ -5,6 +5,7 @@
 #include "engine/network/curl_transfer.h"
 #include "engine/network/icy_parser.h"
 #include "engine/network/playlist.h"
+#include "engine/text_match.h"
 
 #include <curl/curl.h>
 
@@ -40,20 +41,9 @@ void initCurlOnce()
     });
 }
 
-std::string withoutLineEnd(std::string url)
-{
-    while (!url.empty() && (url.back() == '\n' || url.back() == '\r')) url.pop_back();
-    return url;
-}
-
 bool isHttpUrl(const std::string& url)
 {
-    auto startsWith = [&](std::string_view prefix) {
-        return url.size() >= prefix.size() &&
-               std::equal(prefix.begin(), prefix.end(), url.begin(),
-                          [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
-    };
-    return startsWith("http://") || startsWith("https://");
+    return startsWithNoCase(url, "http://") || startsWithNoCase(url, "https://");
 }
 
 }  // namespace
