@@ -101,7 +101,7 @@ void onInitDialog()
     showVersion(window);
     {
         int count = countRecordings();
-        std::lock_guard<std::mutex> lock(player.recordLock);
+        MutexLock lock(player.recordLock);
         player.recordCounter = count;
     }
     loadPluginList();

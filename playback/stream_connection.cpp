@@ -27,7 +27,7 @@ namespace {
 // one step, so two streams are never installed and none is left without a
 // handle to free it. Lock order: installLock, then recordLock.
 std::atomic<unsigned> latestConnection{0};
-std::mutex& installLock = *new std::mutex;  // never destroyed: see player_state.cpp
+Mutex& installLock = *new Mutex;  // never destroyed: see player_state.cpp
 thread_local unsigned myConnection = 0;
 
 bool isLatest()
@@ -112,7 +112,7 @@ void connectStream(void* argument)
 {
     char* url = static_cast<char*>(argument);
     {
-        std::lock_guard<std::mutex> lock(installLock);
+        MutexLock lock(installLock);
         if (!isLatest()) {
             free(url);
             return;
@@ -127,7 +127,7 @@ void connectStream(void* argument)
     int createError = stream ? BASS_OK : BASS_ErrorGetCode();
     free(url);
     {
-        std::lock_guard<std::mutex> lock(installLock);
+        MutexLock lock(installLock);
         if (!isLatest()) {
             BASS_StreamFree(stream);
             return;
@@ -140,7 +140,7 @@ void connectStream(void* argument)
     }
     if (!stream)
         reportFailure(createError);
-    std::lock_guard<std::mutex> lock(installLock);
+    MutexLock lock(installLock);
     if (!isLatest())
         return;
     showStationHeaders(stream);

@@ -11,8 +11,8 @@ namespace {
 std::atomic<uint64_t> lastDecided{0};
 // Never destroyed, like the player's state: a connect thread that outlives
 // exit may still send.
-std::mutex& sendLock = *new std::mutex;  // guards lastSent; never taken while recordLock is held
-std::map<int, uint64_t>& lastSent = *new std::map<int, uint64_t>;  // control id -> order of its last update
+Mutex& sendLock = *new Mutex;  // never taken while recordLock is held
+std::map<int, uint64_t>& lastSent GUARDED_BY(sendLock) = *new std::map<int, uint64_t>;  // control id -> order of its last update
 
 }  // namespace
 
@@ -31,7 +31,7 @@ void sendUpdate(const ControlUpdate& update)
 {
     if (update.control == 0)
         return;
-    std::lock_guard<std::mutex> lock(sendLock);
+    MutexLock lock(sendLock);
     uint64_t& sent = lastSent[update.control];
     if (update.order < sent)
         return;

@@ -9,12 +9,12 @@
 
 namespace {
 
-bool isFollowedLocked(void* user)
+bool isFollowedLocked(void* user) REQUIRES(player.recordLock)
 {
     return user == connectionUser(player.recordConnection);
 }
 
-void writeBlockLocked(const void* buffer, DWORD length)
+void writeBlockLocked(const void* buffer, DWORD length) REQUIRES(player.recordLock)
 {
     if (!player.recordFile)
         openRecordFileLocked();
@@ -24,7 +24,7 @@ void writeBlockLocked(const void* buffer, DWORD length)
 }
 
 // Recording is switched off by the end of the download; the mark follows.
-ControlUpdate endRecordingLocked()
+ControlUpdate endRecordingLocked() REQUIRES(player.recordLock)
 {
     closeRecordFileLocked();
     player.recordEnabled = 0;
@@ -42,7 +42,7 @@ void onDownloadBlock(const void* buffer, DWORD length, void* user)
     ControlUpdate status;
     ControlUpdate mark;
     {
-        std::lock_guard<std::mutex> lock(player.recordLock);
+        MutexLock lock(player.recordLock);
         if (!isFollowedLocked(user))
             return;
         if (buffer && length == 0)
@@ -58,7 +58,7 @@ void onDownloadBlock(const void* buffer, DWORD length, void* user)
 
 void followConnection(unsigned number)
 {
-    std::lock_guard<std::mutex> lock(player.recordLock);
+    MutexLock lock(player.recordLock);
     player.recordConnection = number;
     closeRecordFileLocked();
 }
@@ -67,7 +67,7 @@ void toggleRecording()
 {
     ControlUpdate mark;
     {
-        std::lock_guard<std::mutex> lock(player.recordLock);
+        MutexLock lock(player.recordLock);
         if (player.recordEnabled) {
             closeRecordFileLocked();
             player.recordEnabled = 0;
@@ -83,7 +83,7 @@ void stopRecordingForNewStation()
 {
     ControlUpdate mark;
     {
-        std::lock_guard<std::mutex> lock(player.recordLock);
+        MutexLock lock(player.recordLock);
         if (!player.recordFile)
             return;
         closeRecordFileLocked();
@@ -95,7 +95,7 @@ void stopRecordingForNewStation()
 
 void closeRecordFile()
 {
-    std::lock_guard<std::mutex> lock(player.recordLock);
+    MutexLock lock(player.recordLock);
     closeRecordFileLocked();
     player.recordEnabled = 0;
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "app/player_state.h"
 #include "engine/bass.h"
 
 // The download callback of every stream (engine's network thread): shows the
@@ -32,7 +33,7 @@ void followConnection(unsigned number);
 // Sets player.recordPath to the record folder ("<program folder>/record/").
 // False, with recordPath empty, when that folder cannot be named (no absolute
 // program path, or too long); nothing is then recorded. recordLock held.
-bool buildRecordPath();
+bool buildRecordPath() REQUIRES(player.recordLock);
 
 // The number of "*.mp3" files (any letter case) in the record folder; 0 when
 // the folder is missing. Any thread.

@@ -12,7 +12,7 @@
 
 void resetPlayerState()
 {
-    std::lock_guard<std::mutex> lock(player.recordLock);
+    MutexLock lock(player.recordLock);
     if (player.recordFile)
         fclose(player.recordFile);
     player.recordFile = nullptr;
