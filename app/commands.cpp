@@ -27,7 +27,8 @@ void changeStation(HWND list)
     if (!lookupStationUrl(&player.stationUrl))
         return;
     rememberStation(player.stationUrl);
-    startConnectThread(player.stationUrl);
+    if (!startConnectThread(player.stationUrl))
+        return;
     player.isPlaying = 1;
     setPauseCaption("Pause");
     player.playingStation = player.selectedStation.load();

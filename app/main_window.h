@@ -12,3 +12,7 @@ void onTimer();
 void onVolumeScroll(HWND slider);
 void onEffectScroll(HWND slider);
 void onClose();
+
+// The slider position for an engine volume of 0..1: the product taken in
+// double from the 32-bit float and truncated, so 0.57f (0.56999999...) gives 56.
+int volumeToPercent(float volume);

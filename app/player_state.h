@@ -1,17 +1,28 @@
 // The player's one process-wide state record. Every Part reads and writes it
 // directly; beside each field stands who owns it.
 //
-// Lock order: recordLock is the only lock of the program's own. It is taken
-// for the whole of each recording operation and never held while a window
-// message is sent to another thread's controls, a message box is shown or an
-// engine call that may run a callback is made.
+// The program's locks, and the order in which they may be taken (a lock is
+// only ever taken while holding locks above it in this list):
+//   1. installLock (stream_connection.cpp): a connection's check that it is
+//      still the latest, and the steps that install and fit out its stream.
+//   2. titleLock (stream_metadata.cpp): one title update, from reading the
+//      tags to deciding what changes.
+//   3. player.recordLock: the recording fields below, for the whole of each
+//      recording operation.
+//   4. sendLock (control_update.cpp): the order of control updates; never
+//      taken while recordLock is held (updates are decided under recordLock
+//      and sent after it).
+// No lock is held while a message box is shown or an engine call that may
+// wait for a callback is made under recordLock; window messages never wait
+// for the dialog's thread, so sending them under installLock is safe.
+// Clang's -Wthread-safety checks the GUARDED_BY and REQUIRES annotations.
 #pragma once
 
 #include <atomic>
 #include <cstdio>
-#include <mutex>
 
 #include "engine/bass.h"
+#include "engine/thread_safety.h"
 #include "platform/win32.h"
 
 struct PlayerState {
@@ -19,26 +30,27 @@ struct PlayerState {
     std::atomic<int> playingStation{-1};  // dialog thread
     std::atomic<int> volumePercent{0};    // dialog thread writes; connect thread reads
     std::atomic<int> selectedStation{0};  // dialog thread
-    char recordPath[4096]{};           // guarded by recordLock; PATH_MAX, for UTF-8 names
+    char recordPath[4096] GUARDED_BY(recordLock){};  // PATH_MAX, for UTF-8 names
     BASS_CHANNELINFO channelInfo{};    // the connect thread that owns the stream
     std::atomic<HFX> eqBand[3]{};      // written by the connect thread, read by the dialog
     std::atomic<HFX> reverbEffect{0};  // as eqBand
     float initialVolume = 0;           // dialog thread, start-up only
     char* stationUrl = nullptr;        // dialog thread; ownership moves to the connect thread
-    char* currentTitle = nullptr;      // guarded by recordLock
-    int recordOpenError = 0;           // guarded by recordLock
+    char* currentTitle GUARDED_BY(recordLock) = nullptr;
+    int recordOpenError GUARDED_BY(recordLock) = 0;
     std::atomic<HSTREAM> stream{0};    // written by the winning connect thread
-    char recordFileName[256]{};        // guarded by recordLock; a name of up to 255 bytes
+    char recordFileName[256] GUARDED_BY(recordLock){};  // a name of up to 255 bytes
     char pluginText[400]{};            // dialog thread, written at start-up only
     std::atomic<HWND> mainWindow{nullptr};  // set by the dialog procedure
-    FILE* recordFile = nullptr;        // guarded by recordLock
+    FILE* recordFile GUARDED_BY(recordLock) = nullptr;
     FILE* stationsFile = nullptr;      // dialog thread, during one call
-    int recordCounter = 0;             // guarded by recordLock
+    int recordCounter GUARDED_BY(recordLock) = 0;
     std::atomic<int> speakerCount{0};  // dialog thread at start-up, then read-only
     std::atomic<int> isPlaying{0};     // dialog thread
-    int recordEnabled = 0;             // guarded by recordLock
+    int recordEnabled GUARDED_BY(recordLock) = 0;
+    unsigned recordConnection GUARDED_BY(recordLock) = 0;  // the connection whose downloads are heard
 
-    std::mutex recordLock;
+    Mutex recordLock;
 };
 
-extern PlayerState player;
+extern PlayerState& player;  // lives until the process ends

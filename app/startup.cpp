@@ -56,7 +56,7 @@ void loadPluginList()
 void setUpSliders(HWND window)
 {
     player.initialVolume = BASS_GetVolume();
-    int volume = static_cast<int>(player.initialVolume * 100);
+    int volume = volumeToPercent(player.initialVolume);
     player.volumePercent = volume;
     SendDlgItemMessageA(window, IDC_VOLUME, TBM_SETRANGE, TRUE, MAKELPARAM(0, 100));
     SendDlgItemMessageA(window, IDC_VOLUME, TBM_SETPOS, TRUE, volume);
@@ -81,6 +81,11 @@ void setUpPresetAndMeters(HWND window)
 
 }  // namespace
 
+int volumeToPercent(float volume)
+{
+    return static_cast<int>(static_cast<double>(volume) * 100);
+}
+
 void onInitDialog()
 {
     HWND window = player.mainWindow;
@@ -100,7 +105,7 @@ void onInitDialog()
     showVersion(window);
     {
         int count = countRecordings();
-        std::lock_guard<std::mutex> lock(player.recordLock);
+        MutexLock lock(player.recordLock);
         player.recordCounter = count;
     }
     loadPluginList();

@@ -30,7 +30,7 @@ void Channel::setFormat(const StreamFormat& format) {
 }
 
 void Channel::setFeeder(std::shared_ptr<Feeder> feeder) {
-    std::lock_guard lock(feederMutex_);
+    MutexLock lock(feederMutex_);
     feeder_ = std::move(feeder);
 }
 
@@ -95,7 +95,7 @@ DWORD Channel::level() const { return state_.load() == State::Playing ? meter_.l
 // ---- effects ----
 
 void Channel::addEffect(DWORD handle, int priority, std::unique_ptr<fx::Effect> effect) {
-    std::lock_guard lock(fxMutex_);
+    MutexLock lock(fxMutex_);
     auto at = std::find_if(effects_.begin(), effects_.end(),
                            [priority](const EffectSlot& slot) { return slot.priority < priority; });
     effects_.insert(at, EffectSlot{handle, priority, std::move(effect)});
@@ -103,7 +103,7 @@ void Channel::addEffect(DWORD handle, int priority, std::unique_ptr<fx::Effect> 
 
 bool Channel::removeEffect(DWORD handle) {
     std::unique_ptr<fx::Effect> removed;  // freed after the lock, away from the mix
-    std::lock_guard lock(fxMutex_);
+    MutexLock lock(fxMutex_);
     auto it = std::find_if(effects_.begin(), effects_.end(),
                            [handle](const EffectSlot& slot) { return slot.handle == handle; });
     if (it == effects_.end()) return false;
@@ -114,7 +114,7 @@ bool Channel::removeEffect(DWORD handle) {
 
 // Taking the mix's lock applies the new values between two blocks.
 bool Channel::setEffectParameters(DWORD handle, const void* params, bool* valid) {
-    std::lock_guard lock(fxMutex_);
+    MutexLock lock(fxMutex_);
     for (auto& slot : effects_) {
         if (slot.handle != handle) continue;
         *valid = slot.effect->setParameters(params);
@@ -124,7 +124,7 @@ bool Channel::setEffectParameters(DWORD handle, const void* params, bool* valid)
 }
 
 bool Channel::getEffectParameters(DWORD handle, void* params) const {
-    std::lock_guard lock(fxMutex_);
+    MutexLock lock(fxMutex_);
     for (auto& slot : effects_) {
         if (slot.handle != handle) continue;
         slot.effect->getParameters(params);
@@ -134,7 +134,7 @@ bool Channel::getEffectParameters(DWORD handle, void* params) const {
 }
 
 std::vector<DWORD> Channel::effectHandles() const {
-    std::lock_guard lock(fxMutex_);
+    MutexLock lock(fxMutex_);
     std::vector<DWORD> handles;
     for (auto& slot : effects_) handles.push_back(slot.handle);
     return handles;
@@ -226,7 +226,7 @@ void Channel::finish() {
     }
     std::shared_ptr<Feeder> feeder;
     {
-        std::lock_guard lock(feederMutex_);
+        MutexLock lock(feederMutex_);
         feeder = std::move(feeder_);
     }
     if (feeder) feeder->stop();
@@ -276,7 +276,7 @@ void Channel::finishPlayOut() {
 }
 
 void Channel::applyEffects(float* samples, int frames) {
-    std::lock_guard lock(fxMutex_);
+    MutexLock lock(fxMutex_);
     for (auto& slot : effects_) slot.effect->process(samples, size_t(frames), format_.channels);
 }
 

@@ -15,6 +15,8 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+
+#include "engine/thread_safety.h"
 #include <string>
 #include <vector>
 
@@ -161,8 +163,8 @@ private:
     GainRamp volumeRamp_;
     LevelMeter meter_;
 
-    mutable std::mutex fxMutex_;
-    std::vector<EffectSlot> effects_;  // guarded by fxMutex_, highest priority first
+    mutable Mutex fxMutex_;
+    std::vector<EffectSlot> effects_ GUARDED_BY(fxMutex_);  // highest priority first
 
     mutable std::mutex syncMutex_;
     std::condition_variable callbacksDone_;
@@ -172,8 +174,8 @@ private:
     std::mutex writeMutex_;
     std::condition_variable roomOrClose_;
 
-    std::mutex feederMutex_;
-    std::shared_ptr<Feeder> feeder_;  // guarded by feederMutex_
+    Mutex feederMutex_;
+    std::shared_ptr<Feeder> feeder_ GUARDED_BY(feederMutex_);
 
     TagStore tags_;
 };

@@ -87,8 +87,18 @@ BOOL BASS_Init(int device, DWORD freq, DWORD flags, void*, const void*) {
     runtime->format = runtime->output->format();
     runtime->mixer = std::make_unique<Mixer>(runtime->format.rate, runtime->format.channels,
                                              runtime->format.bufferFrames);
-    runtime->dispatcher = std::make_unique<SyncDispatcher>(streamEndHandler());
-    runtime->output->start();
+    // Either starts a thread; with none to be had the start fails with an
+    // error code instead of ending the process.
+    try {
+        runtime->dispatcher = std::make_unique<SyncDispatcher>(streamEndHandler());
+        runtime->output->start();
+    } catch (...) {
+        int error = currentExceptionError();
+        runtime->output.reset();
+        if (runtime->dispatcher) runtime->dispatcher->shutdown();
+        if (runtime->usesSdl) out::sdlAudioRelease();
+        return fail(error, FALSE);
+    }
     current = std::move(runtime);
     return ok(TRUE);
 }

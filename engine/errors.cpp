@@ -1,5 +1,8 @@
 #include "engine/errors.h"
 
+#include <new>
+#include <system_error>
+
 namespace engine {
 
 namespace {
@@ -9,6 +12,18 @@ thread_local int threadError = BASS_OK;
 void setError(int code) { threadError = code; }
 
 int lastError() { return threadError; }
+
+int currentExceptionError() {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return BASS_ERROR_MEM;
+    } catch (const std::system_error&) {
+        return BASS_ERROR_MEM;  // a thread or another resource could not be had
+    } catch (...) {
+        return BASS_ERROR_UNKNOWN;
+    }
+}
 
 }  // namespace engine
 

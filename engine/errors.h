@@ -16,6 +16,11 @@ T fail(int code, T result) {
     return result;
 }
 
+// Inside a catch block: the error code for the exception being handled
+// (BASS_ERROR_MEM for an allocation that failed, BASS_ERROR_UNKNOWN for any
+// other), so that no exception leaves an engine thread or a public call.
+int currentExceptionError();
+
 // Clears the code and returns `result`.
 template <class T>
 T ok(T result) {

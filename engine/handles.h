@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+
+#include "engine/thread_safety.h"
 #include <unordered_map>
 #include <vector>
 
@@ -22,13 +24,13 @@ class HandleTable {
 public:
     uint32_t add(std::shared_ptr<T> object) {
         uint32_t handle = newHandle();
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         objects_.emplace(handle, std::move(object));
         return handle;
     }
 
     std::shared_ptr<T> get(uint32_t handle) const {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         auto it = objects_.find(handle);
         return it == objects_.end() ? nullptr : it->second;
     }
@@ -36,7 +38,7 @@ public:
     // Removes the handle; returns its object (null when it was not there), so
     // the caller decides where the object dies.
     std::shared_ptr<T> remove(uint32_t handle) {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         auto it = objects_.find(handle);
         if (it == objects_.end()) return nullptr;
         auto object = std::move(it->second);
@@ -45,7 +47,7 @@ public:
     }
 
     std::vector<std::shared_ptr<T>> removeAll() {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         std::vector<std::shared_ptr<T>> all;
         all.reserve(objects_.size());
         for (auto& [handle, object] : objects_) all.push_back(std::move(object));
@@ -54,7 +56,7 @@ public:
     }
 
     std::vector<std::shared_ptr<T>> snapshot() const {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         std::vector<std::shared_ptr<T>> all;
         all.reserve(objects_.size());
         for (auto& [handle, object] : objects_) all.push_back(object);
@@ -62,13 +64,13 @@ public:
     }
 
     size_t size() const {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         return objects_.size();
     }
 
 private:
-    mutable std::mutex mutex_;
-    std::unordered_map<uint32_t, std::shared_ptr<T>> objects_;
+    mutable Mutex mutex_;
+    std::unordered_map<uint32_t, std::shared_ptr<T>> objects_ GUARDED_BY(mutex_);
 };
 
 }  // namespace engine

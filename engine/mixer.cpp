@@ -24,7 +24,7 @@ void Mixer::render(float* out, int frames) {
 void Mixer::renderChunk(float* out, int frames) {
     std::memset(out, 0, sizeof(float) * size_t(frames) * channels_);
     {
-        std::lock_guard lock(sourcesMutex_);
+        MutexLock lock(sourcesMutex_);
         for (auto& source : sources_) source->mixInto(out, frames, channels_, scratch_.data());
     }
     applyMasterVolume(out, frames);
@@ -47,13 +47,13 @@ void Mixer::measureLoad(double seconds, int frames) {
 }
 
 void Mixer::add(std::shared_ptr<MixSource> source) {
-    std::lock_guard lock(sourcesMutex_);
+    MutexLock lock(sourcesMutex_);
     sources_.push_back(std::move(source));
 }
 
 void Mixer::remove(const MixSource* source) {
     std::shared_ptr<MixSource> removed;  // dies after the lock is released
-    std::lock_guard lock(sourcesMutex_);
+    MutexLock lock(sourcesMutex_);
     auto it = std::find_if(sources_.begin(), sources_.end(),
                            [source](const auto& s) { return s.get() == source; });
     if (it == sources_.end()) return;

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+
+#include "engine/thread_safety.h"
 #include <vector>
 
 #include "engine/gain_ramp.h"
@@ -52,8 +54,8 @@ private:
     // Lock order: sourcesMutex_ is held by the output thread for a whole
     // chunk; control calls hold it only to edit the list, never while
     // waiting for anything else.
-    std::mutex sourcesMutex_;
-    std::vector<std::shared_ptr<MixSource>> sources_;  // guarded by sourcesMutex_
+    Mutex sourcesMutex_;
+    std::vector<std::shared_ptr<MixSource>> sources_ GUARDED_BY(sourcesMutex_);
 
     std::vector<float> scratch_;   // output thread only
     GainRamp volumeRamp_;          // output thread only

@@ -15,6 +15,7 @@
 #include "engine/errors.h"
 #include "engine/network/http_stream.h"
 #include "engine/streams.h"
+#include "engine/text_match.h"
 
 using namespace engine;
 
@@ -22,11 +23,6 @@ namespace {
 
 // More than a server's 64 KiB burst at any usual bit rate.
 constexpr int kMinBufferSeconds = 10;
-
-std::string withoutLineEnd(std::string url) {
-    while (!url.empty() && (url.back() == '\n' || url.back() == '\r')) url.pop_back();
-    return url;
-}
 
 class UrlFeeder : public Feeder, private decode::AudioSink {
 public:

@@ -43,14 +43,14 @@ void TagStore::set(DWORD type, std::string block) {
     auto fresh = std::make_shared<const std::string>(std::move(block));
     std::shared_ptr<const std::string> old;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         old = std::exchange(tags_[type], std::move(fresh));
     }
     if (old) retire(std::move(old));
 }
 
 const char* TagStore::get(DWORD type) const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     auto it = tags_.find(type);
     return it == tags_.end() ? nullptr : it->second->c_str();
 }

@@ -7,6 +7,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+
+#include "engine/thread_safety.h"
 #include <string>
 #include <vector>
 
@@ -25,8 +27,8 @@ public:
     const char* get(DWORD type) const;
 
 private:
-    mutable std::mutex mutex_;  // a leaf lock
-    std::map<DWORD, std::shared_ptr<const std::string>> tags_;  // guarded by mutex_
+    mutable Mutex mutex_;  // a leaf lock
+    std::map<DWORD, std::shared_ptr<const std::string>> tags_ GUARDED_BY(mutex_);
 };
 
 }  // namespace engine

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <strings.h>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "app/error_box.h"
@@ -17,6 +18,7 @@
 #include "playback/reconnect.h"
 #include "playback/stream_format.h"
 #include "playback/stream_metadata.h"
+#include "recording/control_update.h"
 #include "recording/recorder.h"
 
 namespace {
@@ -26,7 +28,7 @@ namespace {
 // one step, so two streams are never installed and none is left without a
 // handle to free it. Lock order: installLock, then recordLock.
 std::atomic<unsigned> latestConnection{0};
-std::mutex installLock;
+Mutex& installLock = *new Mutex;  // never destroyed: see player_state.cpp
 thread_local unsigned myConnection = 0;
 // 0 for a connection the user made; an automatic try's ticket otherwise.
 thread_local unsigned myReconnectTry = 0;
@@ -49,9 +51,11 @@ void resetDisplay()
     SendDlgItemMessageA(window, IDC_LEVEL_RIGHT, PBM_SETPOS, 0, 0);
 }
 
+// The status line goes through the recorder's ordered updates, as the
+// download callback's status texts do, so that no older one lands after it.
 void resetTexts()
 {
-    setText(IDC_STATUS, "connecting...");
+    sendUpdate(decideText(IDC_STATUS, "connecting..."));
     setText(IDC_URL, "");
     setText(IDC_NAME, "");
     setText(IDC_TITLE, "");
@@ -89,7 +93,7 @@ void showStationHeaders(HSTREAM stream)
 
 void reportFailure(int code)
 {
-    setText(IDC_STATUS, "not playing");
+    sendUpdate(decideText(IDC_STATUS, "not playing"));
     showEngineError("Can't play the stream", code);
 }
 
@@ -111,7 +115,7 @@ void connectStream(void* argument)
 {
     char* url = static_cast<char*>(argument);
     {
-        std::lock_guard<std::mutex> lock(installLock);
+        MutexLock lock(installLock);
         if (!isLatest()) {
             free(url);
             return;
@@ -120,13 +124,13 @@ void connectStream(void* argument)
         BASS_StreamFree(player.stream);
         resetTexts();
     }
-    HSTREAM stream = BASS_StreamCreateURL(url, 0, creationFlags(), onDownloadBlock, nullptr);
+    HSTREAM stream = BASS_StreamCreateURL(url, 0, creationFlags(), onDownloadBlock, connectionUser(myConnection));
     // Read at once: the calls below, made on a null handle after a failure,
     // would each replace it with their own refusal.
     int createError = stream ? BASS_OK : BASS_ErrorGetCode();
     free(url);
     {
-        std::lock_guard<std::mutex> lock(installLock);
+        MutexLock lock(installLock);
         if (!isLatest()) {
             BASS_StreamFree(stream);
             return;
@@ -145,7 +149,7 @@ void connectStream(void* argument)
     }
     if (!stream)
         reportFailure(createError);
-    std::lock_guard<std::mutex> lock(installLock);
+    MutexLock lock(installLock);
     if (!isLatest())
         return;
     showStationHeaders(stream);
@@ -159,12 +163,22 @@ void connectStream(void* argument)
     BASS_ChannelPlay(stream, FALSE);
 }
 
-void startConnectThread(char* url, unsigned reconnectTry)
+bool startConnectThread(char* url, unsigned reconnectTry)
 {
     unsigned number = ++latestConnection;
-    std::thread([url, number, reconnectTry] {
-        myConnection = number;
-        myReconnectTry = reconnectTry;
-        connectStream(url);
-    }).detach();
+    followConnection(number);
+    try {
+        std::thread([url, number, reconnectTry] {
+            myConnection = number;
+            myReconnectTry = reconnectTry;
+            connectStream(url);
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had (the system's limit): the change fails as a
+        // connection that could not be made does, and the URL is ours to free.
+        free(url);
+        reportFailure(BASS_ERROR_MEM);
+        return false;
+    }
+    return true;
 }

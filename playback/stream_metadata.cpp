@@ -21,13 +21,13 @@ namespace {
 // Lock order: titleLock, then recordLock. The engine is asked for tags under
 // titleLock only: recordLock is never held across an engine call, since the
 // download callback waits for it.
-std::mutex titleLock;
+Mutex& titleLock = *new Mutex;  // never destroyed, as the player's state
 
 // The ICY title last acted on, and its stream, so that one title ends a record
 // file once however many metadata texts or calls repeat it. Guarded by
 // recordLock.
-HSTREAM handledStream = 0;
-std::optional<std::string> handledTitle;
+HSTREAM handledStream GUARDED_BY(player.recordLock) = 0;
+std::optional<std::string>& handledTitle GUARDED_BY(player.recordLock) = *new std::optional<std::string>;
 
 // What the stream's tags say, read before recordLock is taken.
 struct TitleTags {
@@ -48,7 +48,7 @@ TitleTags readTitleTags(HSTREAM stream)
     return tags;
 }
 
-void holdTitleLocked(const std::string& title)
+void holdTitleLocked(const std::string& title) REQUIRES(player.recordLock)
 {
     char* copy = strdup(title.c_str());
     if (!copy)
@@ -58,7 +58,7 @@ void holdTitleLocked(const std::string& title)
 }
 
 // A new ICY title ends the record file, so each song gets a file of its own.
-void applyIcyLocked(HSTREAM stream, const std::optional<std::string>& title, std::vector<ControlUpdate>& updates)
+void applyIcyLocked(HSTREAM stream, const std::optional<std::string>& title, std::vector<ControlUpdate>& updates) REQUIRES(player.recordLock)
 {
     if (stream != handledStream || title != handledTitle) {
         handledStream = stream;
@@ -76,7 +76,7 @@ void applyIcyLocked(HSTREAM stream, const std::optional<std::string>& title, std
 
 // A chained Ogg stream's new song keeps the record file: only the display
 // and, for a bare title, the held title change.
-void applyOggLocked(const OggTitle& ogg, std::vector<ControlUpdate>& updates)
+void applyOggLocked(const OggTitle& ogg, std::vector<ControlUpdate>& updates) REQUIRES(player.recordLock)
 {
     if (ogg.kind == OggTitleKind::None)
         return;
@@ -87,11 +87,11 @@ void applyOggLocked(const OggTitle& ogg, std::vector<ControlUpdate>& updates)
 
 std::vector<ControlUpdate> decideTitleUpdate()
 {
-    std::lock_guard<std::mutex> order(titleLock);
+    MutexLock order(titleLock);
     HSTREAM stream = player.stream;
     TitleTags tags = readTitleTags(stream);
     std::vector<ControlUpdate> updates;
-    std::lock_guard<std::mutex> lock(player.recordLock);
+    MutexLock lock(player.recordLock);
     bool wasOn = player.recordEnabled != 0;
     if (tags.icy)
         applyIcyLocked(stream, tags.icyTitle, updates);

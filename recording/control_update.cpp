@@ -9,8 +9,10 @@
 namespace {
 
 std::atomic<uint64_t> lastDecided{0};
-std::mutex sendLock;                    // guards lastSent; never taken while recordLock is held
-std::map<int, uint64_t> lastSent;       // control id -> order of the update it last received
+// Never destroyed, like the player's state: a connect thread that outlives
+// exit may still send.
+Mutex& sendLock = *new Mutex;  // never taken while recordLock is held
+std::map<int, uint64_t>& lastSent GUARDED_BY(sendLock) = *new std::map<int, uint64_t>;  // control id -> order of its last update
 
 }  // namespace
 
@@ -29,7 +31,7 @@ void sendUpdate(const ControlUpdate& update)
 {
     if (update.control == 0)
         return;
-    std::lock_guard<std::mutex> lock(sendLock);
+    MutexLock lock(sendLock);
     uint64_t& sent = lastSent[update.control];
     if (update.order < sent)
         return;

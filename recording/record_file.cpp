@@ -48,7 +48,7 @@ FILE* openInFolder(const char* name, int flags, int& error)
     return file;
 }
 
-FILE* openNumbered(const std::string& stem, int& error)
+FILE* openNumbered(const std::string& stem, int& error) REQUIRES(player.recordLock)
 {
     int number = player.recordCounter;
     for (int tries = 0; tries < kMaxNumberTries; ++tries) {

@@ -1,7 +1,6 @@
 #include "recording/recorder.h"
 
 #include <cstdio>
-#include <optional>
 
 #include "app/player_state.h"
 #include "app/resources/resource_ids.h"
@@ -11,12 +10,12 @@
 
 namespace {
 
-void showStatus(const void* text)
+bool isFollowedLocked(void* user) REQUIRES(player.recordLock)
 {
-    SendDlgItemMessageA(player.mainWindow, IDC_STATUS, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    return user == connectionUser(player.recordConnection);
 }
 
-void writeBlockLocked(const void* buffer, DWORD length)
+void writeBlockLocked(const void* buffer, DWORD length) REQUIRES(player.recordLock)
 {
     if (!player.recordFile)
         openRecordFileLocked();
@@ -28,7 +27,7 @@ void writeBlockLocked(const void* buffer, DWORD length)
 // Recording is switched off by the end of the download, and the mark
 // follows; unless the station will be connected again by itself: then it
 // stays armed, and the return goes into a file of its own.
-ControlUpdate endRecordingLocked()
+ControlUpdate endRecordingLocked() REQUIRES(player.recordLock)
 {
     closeRecordFileLocked();
     if (reconnectWillFollow())
@@ -40,30 +39,40 @@ ControlUpdate endRecordingLocked()
 }  // namespace
 
 // A file is opened only for a block that carries bytes, so a status call or
-// the end of a download never leaves an empty recording behind.
-void onDownloadBlock(const void* buffer, DWORD length, void*)
+// the end of a download never leaves an empty recording behind. The status
+// text is decided under the lock too: a newer connection's "connecting..."
+// is decided later, so a stale status can never overwrite it.
+void onDownloadBlock(const void* buffer, DWORD length, void* user)
 {
-    if (buffer && length == 0)
-        showStatus(buffer);
-    std::optional<ControlUpdate> mark;
+    ControlUpdate status;
+    ControlUpdate mark;
     {
-        std::lock_guard<std::mutex> lock(player.recordLock);
-        if (!player.recordEnabled)
+        MutexLock lock(player.recordLock);
+        if (!isFollowedLocked(user))
             return;
-        if (!buffer)
+        if (buffer && length == 0)
+            status = decideText(IDC_STATUS, static_cast<const char*>(buffer));
+        if (player.recordEnabled && !buffer)
             mark = endRecordingLocked();
-        else if (length > 0)
+        else if (player.recordEnabled && length > 0)
             writeBlockLocked(buffer, length);
     }
-    if (mark)
-        sendUpdate(*mark);
+    sendUpdate(status);
+    sendUpdate(mark);
+}
+
+void followConnection(unsigned number)
+{
+    MutexLock lock(player.recordLock);
+    player.recordConnection = number;
+    closeRecordFileLocked();
 }
 
 void toggleRecording()
 {
     ControlUpdate mark;
     {
-        std::lock_guard<std::mutex> lock(player.recordLock);
+        MutexLock lock(player.recordLock);
         if (player.recordEnabled) {
             closeRecordFileLocked();
             player.recordEnabled = 0;
@@ -79,7 +88,7 @@ void stopRecordingForNewStation()
 {
     ControlUpdate mark;
     {
-        std::lock_guard<std::mutex> lock(player.recordLock);
+        MutexLock lock(player.recordLock);
         if (!player.recordFile)
             return;
         closeRecordFileLocked();
@@ -91,7 +100,7 @@ void stopRecordingForNewStation()
 
 void closeRecordFile()
 {
-    std::lock_guard<std::mutex> lock(player.recordLock);
+    MutexLock lock(player.recordLock);
     closeRecordFileLocked();
     player.recordEnabled = 0;
 }

@@ -129,7 +129,12 @@ long Mp3Decoder::decode(std::vector<float>& out) {
         if (status == MPG123_NEW_FORMAT) {
             long rate = 0;
             int channels = 0, encoding = 0;
-            mpg123_getformat(handle_, &rate, &channels, &encoding);
+            // A format mpg123 cannot tell, or a rate of 0, must not reach the
+            // resampler: the stream is undecodable from here.
+            if (mpg123_getformat(handle_, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 || channels <= 0) {
+                failed_ = true;
+                break;
+            }
             AudioFormat next{static_cast<int>(rate), channels, BASS_CTYPE_STREAM_MP3};
             // Samples of two formats never share one call's output.
             if (added > 0 && !sameFormat(next, current_)) {

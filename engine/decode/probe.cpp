@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "engine/decode/decoder_table.h"
+#include "engine/text_match.h"
 
 namespace engine::decode {
 namespace {
@@ -22,13 +23,6 @@ constexpr size_t kTextWindow = 512;
 // names one of them is not sending MP3 behind an ID3 tag.
 constexpr std::string_view kPluginAudioTypes[] = {"audio/aac", "audio/aacp", "audio/x-aac", "audio/mp4",
                                                   "audio/opus"};
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
-    return true;
-}
 
 // The start of an HTML or XML page: an error page or a portal, not audio.
 bool isMarkup(const unsigned char* data, size_t size) {

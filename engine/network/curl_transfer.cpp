@@ -1,6 +1,7 @@
 #include "engine/network/curl_transfer.h"
 
 #include "engine/bass.h"
+#include "engine/errors.h"
 #include "engine/network/curl_errors.h"
 #include "engine/network/http_headers.h"
 
@@ -157,14 +158,30 @@ int Transfer::waitMs(Clock::time_point now) const
     return static_cast<int>(std::clamp<long long>(left, 1, 1000));
 }
 
+// The handlers run the stream's consumer (decoding, resampling, the
+// program's download callback) inside libcurl, which is C: whatever they
+// throw ends the transfer with its error code here instead of unwinding
+// through libcurl or ending the process.
 size_t Transfer::headerCallback(char* data, size_t size, size_t count, void* self)
 {
-    return static_cast<Transfer*>(self)->onHeaderBytes(data, size * count);
+    auto* transfer = static_cast<Transfer*>(self);
+    try {
+        return transfer->onHeaderBytes(data, size * count);
+    } catch (...) {
+        transfer->error_ = currentExceptionError();
+        return 0;
+    }
 }
 
 size_t Transfer::writeCallback(char* data, size_t size, size_t count, void* self)
 {
-    return static_cast<Transfer*>(self)->onBodyBytes(data, size * count);
+    auto* transfer = static_cast<Transfer*>(self);
+    try {
+        return transfer->onBodyBytes(data, size * count);
+    } catch (...) {
+        transfer->error_ = currentExceptionError();
+        return 0;
+    }
 }
 
 size_t Transfer::onHeaderBytes(const char* data, size_t size)

@@ -1,6 +1,8 @@
 #include "engine/network/http_headers.h"
 
 #include <algorithm>
+
+#include "engine/text_match.h"
 #include <cctype>
 
 namespace engine::net {
@@ -13,14 +15,6 @@ std::string_view trimBlanks(std::string_view s)
     while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
     while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
     return s;
-}
-
-char lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
 }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -71,7 +65,7 @@ std::string mediaType(std::string_view contentType)
 {
     std::string_view type = trimBlanks(contentType.substr(0, contentType.find(';')));
     std::string result(type);
-    std::transform(result.begin(), result.end(), result.begin(), lower);
+    std::transform(result.begin(), result.end(), result.begin(), lowerAscii);
     return result;
 }
 

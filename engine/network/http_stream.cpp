@@ -1,9 +1,11 @@
 #include "engine/network/http_stream.h"
 
 #include "engine/bass.h"
+#include "engine/errors.h"
 #include "engine/network/curl_transfer.h"
 #include "engine/network/icy_parser.h"
 #include "engine/network/playlist.h"
+#include "engine/text_match.h"
 
 #include <curl/curl.h>
 
@@ -39,20 +41,9 @@ void initCurlOnce()
     });
 }
 
-std::string withoutLineEnd(std::string url)
-{
-    while (!url.empty() && (url.back() == '\n' || url.back() == '\r')) url.pop_back();
-    return url;
-}
-
 bool isHttpUrl(const std::string& url)
 {
-    auto startsWith = [&](std::string_view prefix) {
-        return url.size() >= prefix.size() &&
-               std::equal(prefix.begin(), prefix.end(), url.begin(),
-                          [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
-    };
-    return startsWith("http://") || startsWith("https://");
+    return startsWithNoCase(url, "http://") || startsWithNoCase(url, "https://");
 }
 
 }  // namespace
@@ -91,9 +82,16 @@ struct HttpStream::Impl {
     std::optional<IcyParser> icy;
 };
 
+// The thread's body: nothing the consumer's handlers throw leaves it (an
+// exception would end the process); it becomes the download's error.
 void HttpStream::Impl::download()
 {
-    int error = tryUrl(url, 0);
+    int error = 0;
+    try {
+        error = tryUrl(url, 0);
+    } catch (...) {
+        error = currentExceptionError();
+    }
     if (!icy) publish(State::Failed, error);
 }
 
@@ -147,8 +145,10 @@ int HttpStream::Impl::tryPlaylist(const std::string& body, const std::string& ba
 
 void HttpStream::Impl::startStream(const HttpResponse& response)
 {
-    icy.emplace(response.metaint, events.onAudio, events.onMeta);
+    // The handler first: should it fail, no stream has begun and open()
+    // hears of the failure.
     if (events.onHeaders) events.onHeaders(response);
+    icy.emplace(response.metaint, events.onAudio, events.onMeta);
     publish(State::Streaming, 0);
 }
 

@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+#include "engine/text_match.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -10,14 +12,6 @@
 
 namespace engine::net {
 namespace {
-
-char lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-
-bool startsWithNoCase(std::string_view s, std::string_view prefix)
-{
-    return s.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), s.begin(), [](char a, char b) { return lower(a) == lower(b); });
-}
 
 bool endsWithNoCase(std::string_view s, std::string_view suffix)
 {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "app/main_window.h"
 #include "engine/bass.h"
 #include "platform/testing.h"
 #include "recording/record_folder.h"
@@ -27,7 +28,7 @@ TEST_F(StartupTest, ControlsShowTheirStartValues)
 
     EXPECT_EQ(send(IDC_VOLUME, TBM_GETRANGEMIN), 0);
     EXPECT_EQ(send(IDC_VOLUME, TBM_GETRANGEMAX), 100);
-    EXPECT_EQ(send(IDC_VOLUME, TBM_GETPOS), static_cast<int>(BASS_GetVolume() * 100));
+    EXPECT_EQ(send(IDC_VOLUME, TBM_GETPOS), volumeToPercent(BASS_GetVolume()));
     EXPECT_EQ(player.volumePercent, send(IDC_VOLUME, TBM_GETPOS));
     // Ticks at both ends and at 25, 50 and 75.
     EXPECT_EQ(send(IDC_VOLUME, TBM_GETNUMTICS), 5);
@@ -57,6 +58,17 @@ TEST_F(StartupTest, ControlsShowTheirStartValues)
     send(IDC_STATIONS, LB_GETTEXT, 2, reinterpret_cast<LPARAM>(row));
     EXPECT_STREQ(row, "  ");
     EXPECT_EQ(player.playingStation, -1);
+}
+
+// The float is widened before the product: in float arithmetic 0.57f * 100
+// rounds up to exactly 57, while the float's own value is below 0.57.
+TEST(StartupVolume, PercentIsTheTruncatedDoubleProductOfTheFloat)
+{
+    EXPECT_EQ(volumeToPercent(0.57f), 56);
+    EXPECT_EQ(volumeToPercent(0.58f), 57);
+    EXPECT_EQ(volumeToPercent(0.75f), 75);
+    EXPECT_EQ(volumeToPercent(1.0f), 100);
+    EXPECT_EQ(volumeToPercent(0.0f), 0);
 }
 
 TEST_F(StartupTest, TimerShowsTheEngineLoad)

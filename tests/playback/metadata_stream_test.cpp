@@ -21,12 +21,14 @@ TEST_F(StreamRecorderTest, ShowsAndHoldsEachTitleByteForByte)
                          R"([{"block": 0, "title": "Кино - Группа крови"},
                              {"block": 10, "title": "Tom; Jerry - Don't Stop"},
                              {"block": 20, "text": "StreamTitle='Last - One';StreamUrl='http://x/';"}])",
-                         bodyWithPauses(mp3, {5000, 15000}), 8000));
+                         bodyWithGates(mp3, {5000, 15000}), 8000));
     ASSERT_NE(connect(server.url("/titles")), 0u);
     ASSERT_TRUE(waitFor([] { return controlText(IDC_TITLE) == "Кино - Группа крови"; }));
     EXPECT_EQ(heldTitle(), "Кино - Группа крови");
+    ASSERT_TRUE(server.openGate("cut0"));
     ASSERT_TRUE(waitFor([] { return controlText(IDC_TITLE) == "Tom; Jerry - Don't Stop"; }));
     EXPECT_EQ(heldTitle(), "Tom; Jerry - Don't Stop");
+    ASSERT_TRUE(server.openGate("cut1"));
     ASSERT_TRUE(waitFor([] { return controlText(IDC_TITLE) == "Last - One"; }));
     EXPECT_EQ(heldTitle(), "Last - One");
     // Recording was off throughout: no title opened or closed a file.
@@ -39,12 +41,12 @@ TEST_F(StreamRecorderTest, AnEmptyTitleEmptiesTheDisplayAndIsHeld)
     std::string mp3 = toString(fixtures::makeMp3({.frequency = 440, .seconds = 2}));
     ASSERT_TRUE(icyRoute("/empty", kMetaint,
                          R"([{"block": 0, "title": "Band - Song"}, {"block": 6, "title": ""}])",
-                         bodyWithPauses(mp3, {3000}), 8000));
+                         bodyWithGates(mp3, {3000}), 8000));
     ASSERT_NE(connect(server.url("/empty")), 0u);
     ASSERT_TRUE(waitFor([] { return controlText(IDC_TITLE) == "Band - Song"; }));
     toggleRecording();
-    ASSERT_TRUE(waitFor([] { return heldTitle().empty(); }));
-    EXPECT_EQ(controlText(IDC_TITLE), "");
+    ASSERT_TRUE(server.openGate("cut0"));
+    ASSERT_TRUE(waitFor([] { return heldTitle().empty() && controlText(IDC_TITLE).empty(); }));
     ASSERT_TRUE(waitFor([] { return !recordingOn(); }));
     // The empty title is held, so recording went on, into the scratch file.
     Names names = folder->names();
@@ -57,14 +59,15 @@ TEST_F(StreamRecorderTest, AnEmptyTitleEmptiesTheDisplayAndIsHeld)
 TEST_F(StreamRecorderTest, MetadataWithoutATitleEndsTheFile)
 {
     std::string mp3 = toString(fixtures::makeMp3({.frequency = 550, .seconds = 2}));
-    // The pause lets the syncs be in place before block 5 comes.
+    // The gate keeps block 5 back until the syncs are in place.
     ASSERT_TRUE(icyRoute("/untitled", kMetaint, R"([{"block": 5, "text": "StreamUrl='http://ad/';"}])",
-                         bodyWithPauses(mp3, {4000}), 8000));
+                         bodyWithGates(mp3, {4000}), 8000));
     toggleRecording();  // armed before the station is connected, no title held
     ASSERT_TRUE(recMarked());
     ASSERT_NE(connect(server.url("/untitled")), 0u);
-    ASSERT_TRUE(waitFor([] { return !recordingOn(); }));
-    EXPECT_FALSE(recMarked());
+    ASSERT_TRUE(server.openGate("cut0"));
+    // The mark follows the state once the title handler has sent it.
+    ASSERT_TRUE(waitFor([] { return !recordingOn() && !recMarked(); }));
     EXPECT_EQ(folder->names(), Names{"r.tmp"});
     EXPECT_EQ(folder->read("r.tmp"), mp3.substr(0, 6 * kMetaint));
     EXPECT_EQ(heldTitle(), "(none)");
@@ -75,10 +78,11 @@ TEST_F(StreamRecorderTest, MetadataWithoutATitleReArmsUnderTheHeldTitle)
     std::string mp3 = toString(fixtures::makeMp3({.frequency = 550, .seconds = 2}));
     ASSERT_TRUE(icyRoute("/ad", kMetaint,
                          R"([{"block": 0, "title": "Band - Song"}, {"block": 8, "text": "StreamUrl='http://ad/';"}])",
-                         bodyWithPauses(mp3, {3000}), 8000));
+                         bodyWithGates(mp3, {3000}), 8000));
     ASSERT_NE(connect(server.url("/ad")), 0u);
     ASSERT_TRUE(waitFor([] { return controlText(IDC_TITLE) == "Band - Song"; }));
     toggleRecording();
+    ASSERT_TRUE(server.openGate("cut0"));
     ASSERT_TRUE(waitFor([] { return !recordingOn(); }));
     ASSERT_EQ(folder->names(), (Names{"01-Band.mp3", "02-Band.mp3"}));
     EXPECT_EQ(folder->read("02-Band.mp3"), mp3.substr(9 * kMetaint));
@@ -95,8 +99,8 @@ TEST_F(StreamRecorderTest, OggCommentsShowEachSongAndKeepTheRecordFile)
     std::string three = toString(fixtures::makeOggVorbis({.frequency = 880, .seconds = 1},
                                                          {"artist=First", "TITLE=T", "Artist=Second"}, 13));
     ASSERT_FALSE(one.empty() || two.empty() || three.empty());
-    std::string parts = "[" + filePart(tempFile("1.ogg", one)) + ", {\"pause\": 2}, " +
-                        filePart(tempFile("2.ogg", two)) + ", {\"pause\": 2}, " +
+    std::string parts = "[" + filePart(tempFile("1.ogg", one)) + ", {\"gate\": \"two\"}, " +
+                        filePart(tempFile("2.ogg", two)) + ", {\"gate\": \"three\"}, " +
                         filePart(tempFile("3.ogg", three)) + "]";
     ASSERT_TRUE(server.route(R"({"path": "/chain", "headers": ["Content-Type: application/ogg"], "body": )" +
                              parts + "}"));
@@ -105,8 +109,10 @@ TEST_F(StreamRecorderTest, OggCommentsShowEachSongAndKeepTheRecordFile)
     ASSERT_NE(connect(server.url("/chain")), 0u);
     ASSERT_TRUE(waitFor([] { return controlText(IDC_TITLE) == "Foo - Bar"; }));
     EXPECT_EQ(heldTitle(), "Held - Before");
+    ASSERT_TRUE(server.openGate("two"));
     ASSERT_TRUE(waitFor([] { return controlText(IDC_TITLE) == "Solo"; }));
     EXPECT_EQ(heldTitle(), "Solo");
+    ASSERT_TRUE(server.openGate("three"));
     ASSERT_TRUE(waitFor([] { return controlText(IDC_TITLE) == "Second - T"; }));
     EXPECT_EQ(heldTitle(), "Solo");
     ASSERT_TRUE(waitFor([] { return !recordingOn(); }));

@@ -7,6 +7,7 @@
 #include "platform/testing.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/player_fixture.h"
+#include "tests/support/record_folder.h"
 #include "tests/support/stream_server.h"
 
 namespace {
@@ -175,16 +176,47 @@ TEST_F(ConnectionTest, LatestStationChangeWinsOverASlowerEarlierOne)
     selectListRow(item(IDC_STATIONS), 1);
     ASSERT_TRUE(pumpUntil([&] { return text(IDC_NAME) == "Fast"; }));
     HSTREAM fast = player.stream;
-    // Let the slow connection complete: it must free its own stream and
-    // leave the window and the player's stream alone.
-    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
-    platform::testing::pumpEvents(500);
+    // Let the slow connection complete: it must free its own stream (which
+    // ends its download) and leave the window and the player's stream alone.
+    ASSERT_TRUE(pumpUntil([&] { return server.finishedCount("/slow") == 1; }, 60000));
+    platform::testing::flushUpdates();
     EXPECT_EQ(player.stream, fast);
     EXPECT_EQ(text(IDC_NAME), "Fast");
     BASS_CHANNELINFO info;
     ASSERT_TRUE(BASS_ChannelGetInfo(fast, &info));
     EXPECT_EQ(std::string(info.filename).find("/fast"), std::string(info.filename).size() - 5);
     EXPECT_TRUE(boxes().empty());
+}
+
+// A station left while it still connects must leave no trace: neither its
+// status line over the newer "connecting..." nor its bytes in the recording
+// that armed "Rec" starts for the station chosen after it.
+TEST_F(ConnectionTest, StationLeftWhileConnectingWritesNothingAnywhere)
+{
+    testsupport::RecordFolderGuard folder;
+    std::string left = ::testing::TempDir() + "/connection-left.mp3";
+    fixtures::writeBytes(left, fixtures::makeMp3({.frequency = 300, .seconds = 2}));
+    ASSERT_TRUE(server.route(R"({"path": "/left", "status": "ICY 200 Left", "headers": ["Content-Type: audio/mpeg"],
+                                 "delay": 1, "body": [{"file": )" + test::StreamServer::quote(left) + "}]}"));
+    addRadio("/next", "ICY 200 Next", R"("Content-Type: audio/mpeg")", R"(, "delay": 3)");
+    openWith({server.url("/left"), server.url("/next")});
+    click(item(IDC_REC));
+    selectListRow(item(IDC_STATIONS), 0);
+    ASSERT_TRUE(pumpUntil([&] { return server.requestCount("/left") == 1; }));
+    selectListRow(item(IDC_STATIONS), 1);
+    bool sawLeft = false;
+    ASSERT_TRUE(pumpUntil([&] {
+        sawLeft = sawLeft || text(IDC_STATUS) == "ICY 200 Left";
+        return text(IDC_STATUS) == "ICY 200 Next";
+    }, 60000)) << text(IDC_STATUS);
+    EXPECT_FALSE(sawLeft);
+    // Recording, armed all along, takes the new station from its first byte.
+    std::vector<unsigned char> bytes = fixtures::readBytes(tonePath);
+    std::string tone(bytes.begin(), bytes.end());
+    ASSERT_TRUE(pumpUntil([&] { return folder.names().size() == 1 && folder.read(folder.names()[0]).size() > 20000; },
+                          60000));
+    std::string recorded = folder.read(folder.names()[0]);
+    EXPECT_TRUE(recorded.compare(0, 4096, tone, 0, 4096) == 0) << "the recording does not start with the new station";
 }
 
 TEST_F(ConnectionTest, StreamThatEndsIsShownAsEnded)

@@ -46,32 +46,32 @@ inline bool recMarked()
 
 inline bool recordingOn()
 {
-    std::lock_guard<std::mutex> lock(player.recordLock);
+    MutexLock lock(player.recordLock);
     return player.recordEnabled != 0;
 }
 
 inline void holdTitle(const char* title)
 {
-    std::lock_guard<std::mutex> lock(player.recordLock);
+    MutexLock lock(player.recordLock);
     std::free(player.currentTitle);
     player.currentTitle = title ? strdup(title) : nullptr;
 }
 
 inline std::string heldTitle()
 {
-    std::lock_guard<std::mutex> lock(player.recordLock);
+    MutexLock lock(player.recordLock);
     return player.currentTitle ? player.currentTitle : "(none)";
 }
 
 inline int recordCounter()
 {
-    std::lock_guard<std::mutex> lock(player.recordLock);
+    MutexLock lock(player.recordLock);
     return player.recordCounter;
 }
 
 inline void setRecordCounter(int n)
 {
-    std::lock_guard<std::mutex> lock(player.recordLock);
+    MutexLock lock(player.recordLock);
     player.recordCounter = n;
 }
 
@@ -120,7 +120,7 @@ protected:
     static void resetRecording()
     {
         closeRecordFile();
-        std::lock_guard<std::mutex> lock(player.recordLock);
+        MutexLock lock(player.recordLock);
         player.recordEnabled = 0;
         player.recordCounter = 0;
         player.recordOpenError = 0;

@@ -119,7 +119,7 @@ TEST_F(RecorderTest, EndOfDownloadClosesTheFileSwitchesOffAndClearsTheMark)
     EXPECT_FALSE(recordingOn());
     EXPECT_FALSE(recMarked());
     {
-        std::lock_guard<std::mutex> lock(player.recordLock);
+        MutexLock lock(player.recordLock);
         EXPECT_EQ(player.recordFile, nullptr);
     }
     EXPECT_EQ(folder->read("01-Band.mp3"), "all of it");
@@ -222,7 +222,7 @@ TEST_F(RecorderTest, AMissingFolderIsRetriedWithoutUsingUpNumbers)
     block("lost");
     block("lost too");
     {
-        std::lock_guard<std::mutex> lock(player.recordLock);
+        MutexLock lock(player.recordLock);
         EXPECT_EQ(player.recordFile, nullptr);
         EXPECT_NE(player.recordOpenError, 0);
     }

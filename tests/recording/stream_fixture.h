@@ -111,16 +111,17 @@ protected:
 
     static std::string filePart(const std::string& path) { return "{\"file\": " + test::StreamServer::quote(path) + "}"; }
 
-    // A body of the bytes cut at the given offsets, with a pause of `pause`
-    // seconds at each cut, so a test can act while nothing flows.
-    std::string bodyWithPauses(const std::string& bytes, const std::vector<size_t>& cuts, double pause = 2)
+    // A body of the bytes cut at the given offsets; at cut i the server waits
+    // until the test calls server.openGate("cut<i>"), so a test acts while
+    // nothing flows however slow the machine is.
+    std::string bodyWithGates(const std::string& bytes, const std::vector<size_t>& cuts)
     {
         std::string body = "[";
         size_t from = 0;
         for (size_t i = 0; i <= cuts.size(); ++i) {
             size_t to = i < cuts.size() ? cuts[i] : bytes.size();
             if (i > 0)
-                body += ", {\"pause\": " + std::to_string(pause) + "}, ";
+                body += ", {\"gate\": \"cut" + std::to_string(i - 1) + "\"}, ";
             body += filePart(tempFile("part" + std::to_string(i), bytes.substr(from, to - from)));
             from = to;
         }

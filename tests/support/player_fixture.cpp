@@ -14,13 +14,14 @@
 void resetPlayerState()
 {
     cancelReconnect();
-    std::lock_guard<std::mutex> lock(player.recordLock);
+    MutexLock lock(player.recordLock);
     if (player.recordFile)
         fclose(player.recordFile);
     player.recordFile = nullptr;
     player.recordEnabled = 0;
     player.recordCounter = 0;
     player.recordOpenError = 0;
+    player.recordConnection = 0;
     free(player.currentTitle);
     player.currentTitle = nullptr;
     player.playingStation = -1;

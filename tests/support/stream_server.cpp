@@ -135,6 +135,20 @@ int StreamServer::requestCount(const std::string& path)
     return count;
 }
 
+bool StreamServer::openGate(const std::string& name)
+{
+    return command("{\"cmd\": \"open\", \"gate\": " + quote(name) + "}").find("\"ok\": true") != std::string::npos;
+}
+
+int StreamServer::finishedCount(const std::string& path)
+{
+    std::string reply = requests(path);
+    int count = 0;
+    for (size_t at = reply.find("\"done\": true"); at != std::string::npos; at = reply.find("\"done\": true", at + 1))
+        ++count;
+    return count;
+}
+
 std::string StreamServer::quote(const std::string& text)
 {
     std::string out = "\"";

@@ -43,6 +43,11 @@ public:
     std::string requests(const std::string& path);
     // How many requests arrived on path.
     int requestCount(const std::string& path);
+    // Lets the connections waiting at body part {"gate": name} go on.
+    bool openGate(const std::string& name);
+    // How many connections on path have ended (answered in full, or left by
+    // the client).
+    int finishedCount(const std::string& path);
 
     // text as a JSON string literal, quotes included.
     static std::string quote(const std::string& text);

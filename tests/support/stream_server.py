@@ -14,6 +14,10 @@ Commands: one JSON object per line on stdin; one JSON reply line on stdout.
   {"cmd": "route", "path": "/a", ...}  add or replace a route  -> {"ok": true}
   {"cmd": "requests", "path": "/a"}   request heads received on that path
       -> {"ok": true, "requests": [{"line": "GET /a HTTP/1.1", "headers": ["Icy-MetaData: 1", ...]}]}
+      a request whose connection has ended (answer sent, or the client
+      left) also carries "done": true
+  {"cmd": "open", "gate": "g"}        let connections waiting at gate g go on
+                                      (and any that reach it later) -> {"ok": true}
   {"cmd": "quit"}                     -> {"ok": true}, then the server exits
 
 A route says what every connection to its path gets (the request's path and
@@ -52,6 +56,8 @@ Body parts:
   {"bytes": N, "pattern": "counter", "start": s}  N bytes (start + i) % 251;
                             "zero" or "random" (with "seed") patterns too
   {"pause": seconds}        wait, then go on
+  {"gate": "g"}             wait until the test opens gate g (see the commands):
+                            a test acts while nothing flows, however slow it is
   {"stall": true}           stop sending; stay open until the client leaves
   {"close": true}           close the connection now (mid-stream)
 
@@ -89,15 +95,34 @@ class Routes:
     def log(self, target, line, headers):
         path = target.split("?", 1)[0]
         with self._lock:
-            self._requests.setdefault(path, []).append({"line": line, "headers": headers})
+            entry = {"line": line, "headers": headers}
+            self._requests.setdefault(path, []).append(entry)
+            return entry
+
+    def finish(self, entry):
+        with self._lock:
+            entry["done"] = True
 
     def requests(self, path):
         with self._lock:
-            return list(self._requests.get(path, []))
+            return [dict(entry) for entry in self._requests.get(path, [])]
 
 
 class ClientGone(Exception):
     pass
+
+
+class Gates:
+    def __init__(self):
+        self._lock = threading.Lock()
+        self._events = {}
+
+    def get(self, name):
+        with self._lock:
+            return self._events.setdefault(name, threading.Event())
+
+
+GATES = Gates()
 
 
 def generated(part):
@@ -233,8 +258,24 @@ class Connection:
             pass
         raise ClientGone()
 
+    def client_left(self):
+        try:
+            return self.sock.recv(1, socket.MSG_PEEK | socket.MSG_DONTWAIT) == b""
+        except BlockingIOError:
+            return False
+        except OSError:
+            return True
+
+    def wait_at_gate(self, name):
+        gate = GATES.get(name)
+        while not gate.wait(0.2):
+            if self.client_left():
+                raise ClientGone()
+
     def send_part(self, part):
-        if "pause" in part:
+        if "gate" in part:
+            self.wait_at_gate(str(part["gate"]))
+        elif "pause" in part:
             time.sleep(float(part["pause"]))
         elif part.get("stall"):
             self.wait_for_client_to_leave()
@@ -292,6 +333,7 @@ def read_request_head(sock):
 class Handler(socketserver.BaseRequestHandler):
     def handle(self):
         sock = self.request
+        entry = None
         try:
             head = read_request_head(sock)
             if head is None:
@@ -299,7 +341,7 @@ class Handler(socketserver.BaseRequestHandler):
             line, headers = head
             parts = line.split(" ")
             target = parts[1] if len(parts) > 1 else "/"
-            self.server.routes.log(target, line, headers)
+            entry = self.server.routes.log(target, line, headers)
             route = self.server.routes.find(target) or NOT_FOUND
             Connection(sock, route, self.server.base).run()
         except (ClientGone, OSError):
@@ -309,6 +351,8 @@ class Handler(socketserver.BaseRequestHandler):
                 sock.shutdown(socket.SHUT_RDWR)
             except OSError:
                 pass
+            if entry is not None:
+                self.server.routes.finish(entry)
 
 
 class Server(socketserver.ThreadingTCPServer):
@@ -331,6 +375,9 @@ def run_command(server, command):
         return {"ok": True}
     if kind == "requests":
         return {"ok": True, "requests": server.routes.requests(command.get("path", "/"))}
+    if kind == "open":
+        GATES.get(str(command.get("gate", ""))).set()
+        return {"ok": True}
     if kind == "quit":
         return {"ok": True}
     return {"ok": False, "error": "unknown command %r" % kind}

@@ -225,3 +225,20 @@ TEST_F(HttpStreamErrors, HtmlPageIsReportedForTheCallerToRefuse)
 }
 
 }  // namespace
+
+// What the stream's consumer does runs inside libcurl's callbacks; a failure
+// it throws there ends this download with an error code, not the process.
+TEST_F(HttpStreamErrors, HandlerThatThrowsEndsTheDownloadNotTheProcess)
+{
+    server.route(R"({"path": "/a", "headers": ["Content-Type: audio/mpeg"], "body": [{"bytes": 4000}]})");
+    engine::net::HttpEvents events = recorder.events();
+    events.onAudio = [](const unsigned char*, size_t) { throw std::runtime_error("the consumer refused"); };
+    ASSERT_EQ(stream.open(server.url("/a"), {}, events), 0);
+    ASSERT_TRUE(recorder.waitForEnd());
+    EXPECT_EQ(*recorder.end, BASS_ERROR_UNKNOWN);
+
+    HttpStream second;
+    events = recorder.events();
+    events.onHeaders = [](const engine::net::HttpResponse&) { throw std::bad_alloc(); };
+    EXPECT_EQ(second.open(server.url("/a"), {}, events), BASS_ERROR_MEM);
+}
