@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config ccache
   # window layer, engine libraries
   qt6-base-dev libsdl2-dev libcurl4-openssl-dev ca-certificates
   libmpg123-dev libogg-dev libvorbis-dev libsoxr-dev libfaad-dev libopusfile-dev

@@ -8,7 +8,12 @@ cd "$root"
 bash tools/setup.sh
 build="${TUNELARK_BUILD_DIR:-build-tests}"
 # shellcheck disable=SC2086
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${TUNELARK_CMAKE_OPTIONS:-} >/dev/null
+# ccache makes a rebuild of unchanged files, in this or another checkout, free.
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" ${TUNELARK_CMAKE_OPTIONS:-} >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
 # One real Icecast server (with its source clients) for every test that needs it.
