@@ -19,6 +19,6 @@ station to hear it, and see its name, the song title, the stream's format
 and two level meters. It has volume, a three-band equaliser with reverb and
 presets, and records what a station sends into one file per song.
 
-MP3 and Ogg Vorbis streams play; titles sent by Icecast and SHOUTcast
-stations and Ogg comments are shown.")
+MP3, Ogg Vorbis, AAC and Ogg Opus streams play; titles sent by Icecast and
+SHOUTcast stations and Ogg comments are shown.")
 include(CPack)
