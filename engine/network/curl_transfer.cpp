@@ -36,6 +36,8 @@ public:
 private:
     static size_t headerCallback(char* data, size_t size, size_t count, void* self);
     static size_t writeCallback(char* data, size_t size, size_t count, void* self);
+    using Handler = size_t (Transfer::*)(const char* data, size_t size);
+    size_t guarded(Handler handler, const char* data, size_t size);
 
     bool configure(const std::string& url);
     CURLcode drive(CURLM* multi);
@@ -162,26 +164,24 @@ int Transfer::waitMs(Clock::time_point now) const
 // program's download callback) inside libcurl, which is C: whatever they
 // throw ends the transfer with its error code here instead of unwinding
 // through libcurl or ending the process.
-size_t Transfer::headerCallback(char* data, size_t size, size_t count, void* self)
+size_t Transfer::guarded(Handler handler, const char* data, size_t size)
 {
-    auto* transfer = static_cast<Transfer*>(self);
     try {
-        return transfer->onHeaderBytes(data, size * count);
+        return (this->*handler)(data, size);
     } catch (...) {
-        transfer->error_ = currentExceptionError();
+        error_ = currentExceptionError();
         return 0;
     }
 }
 
+size_t Transfer::headerCallback(char* data, size_t size, size_t count, void* self)
+{
+    return static_cast<Transfer*>(self)->guarded(&Transfer::onHeaderBytes, data, size * count);
+}
+
 size_t Transfer::writeCallback(char* data, size_t size, size_t count, void* self)
 {
-    auto* transfer = static_cast<Transfer*>(self);
-    try {
-        return transfer->onBodyBytes(data, size * count);
-    } catch (...) {
-        transfer->error_ = currentExceptionError();
-        return 0;
-    }
+    return static_cast<Transfer*>(self)->guarded(&Transfer::onBodyBytes, data, size * count);
 }
 
 size_t Transfer::onHeaderBytes(const char* data, size_t size)
