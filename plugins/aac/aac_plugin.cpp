@@ -1,7 +1,6 @@
 // The AAC plug-in: ADTS streams (AAC-LC, HE-AAC v1 and v2) decoded by FAAD2.
-#include <new>
-
 #include "engine/plugin_interface.h"
+#include "plugins/decoder_glue.h"
 #include "plugins/aac/aac_decoder.h"
 #include "plugins/aac/adts_header.h"
 
@@ -14,27 +13,9 @@ int probe(const unsigned char* data, size_t size, size_t* offset) {
     return 1;
 }
 
-void* openDecoder() {
-    return new (std::nothrow) aac::AacDecoder;
-}
-
-void closeDecoder(void* decoder) {
-    delete static_cast<aac::AacDecoder*>(decoder);
-}
-
-int feed(void* decoder, const unsigned char* data, size_t size) {
-    try {
-        return static_cast<aac::AacDecoder*>(decoder)->feed(data, size) ? 1 : 0;
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
-}
-
-void decode(void* decoder, TunelarkPcm* pcm) {
-    static_cast<aac::AacDecoder*>(decoder)->decode(*pcm);
-}
-
-const TunelarkDecoderOps kOps = {probe, openDecoder, closeDecoder, feed, decode, nullptr};
+using Decoder = aac::AacDecoder;
+const TunelarkDecoderOps kOps = {probe, plugin_glue::openDecoder<Decoder>, plugin_glue::closeDecoder<Decoder>,
+                                 plugin_glue::feed<Decoder>, plugin_glue::decode<Decoder>, nullptr};
 
 const TunelarkPluginFormat kFormats[] = {
     {0x10b00, "AAC stream", "*.aac;*.adts", "audio/aac;audio/aacp;audio/x-aac", &kOps},

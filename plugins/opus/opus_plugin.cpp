@@ -1,8 +1,7 @@
 // The Opus plug-in: Ogg Opus streams decoded by opusfile; their comments are
 // the OGG tag, and a chained stream's next song is a stream change.
-#include <new>
-
 #include "engine/plugin_interface.h"
+#include "plugins/decoder_glue.h"
 #include "plugins/opus/opus_decoder.h"
 #include "plugins/opus/opus_header.h"
 
@@ -15,35 +14,13 @@ int probe(const unsigned char* data, size_t size, size_t* offset) {
     return 1;
 }
 
-void* openDecoder() {
-    return new (std::nothrow) opus::OpusDecoder;
-}
-
-void closeDecoder(void* decoder) {
-    delete static_cast<opus::OpusDecoder*>(decoder);
-}
-
-int feed(void* decoder, const unsigned char* data, size_t size) {
-    try {
-        return static_cast<opus::OpusDecoder*>(decoder)->feed(data, size) ? 1 : 0;
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
-}
-
-void decode(void* decoder, TunelarkPcm* pcm) {
-    try {
-        static_cast<opus::OpusDecoder*>(decoder)->decode(*pcm);
-    } catch (const std::bad_alloc&) {
-        *pcm = TunelarkPcm{nullptr, -1, 0, 0, 0};
-    }
-}
-
 size_t comments(void* decoder, const char* const** texts) {
     return static_cast<opus::OpusDecoder*>(decoder)->comments(texts);
 }
 
-const TunelarkDecoderOps kOps = {probe, openDecoder, closeDecoder, feed, decode, comments};
+using Decoder = opus::OpusDecoder;
+const TunelarkDecoderOps kOps = {probe, plugin_glue::openDecoder<Decoder>, plugin_glue::closeDecoder<Decoder>,
+                                 plugin_glue::feed<Decoder>, plugin_glue::decode<Decoder>, comments};
 
 const TunelarkPluginFormat kFormats[] = {
     {0x11200, "Ogg Opus", "*.opus", "audio/opus;audio/ogg;application/ogg", &kOps},
