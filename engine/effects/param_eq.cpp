@@ -131,13 +131,18 @@ void ParamEq::process(float* samples, size_t frames, int channels) {
     if (channels != channels_) history_.fill({});
     channels_ = channels;
     started_ = true;
+    size_t stride = static_cast<size_t>(channels);
     for (size_t start = 0; start < frames; start += kBlock) {
         glide();
-        size_t end = std::min(frames, start + kBlock);
-        for (size_t i = start; i < end; ++i) {
-            float* frame = samples + i * static_cast<size_t>(channels);
-            for (int c = 0; c < filtered; ++c)
-                frame[c] = static_cast<float>(history_[c].run(coefficients_, frame[c]));
+        size_t count = std::min(frames - start, kBlock);
+        // Channel by channel: the filter's state and coefficients stay in
+        // registers through the block.
+        for (int c = 0; c < filtered; ++c) {
+            History h = history_[c];
+            const Coefficients k = coefficients_;
+            float* s = samples + start * stride + static_cast<size_t>(c);
+            for (size_t i = 0; i < count; ++i, s += stride) *s = static_cast<float>(h.run(k, *s));
+            history_[c] = h;
         }
     }
     for (int c = 0; c < filtered; ++c) history_[c].flushTiny();

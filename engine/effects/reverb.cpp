@@ -33,14 +33,28 @@ constexpr double kGlideSeconds = 0.02;
 // A tiny constant keeps the decaying loop out of slow denormal numbers.
 constexpr float kAntiDenormal = 1e-20f;
 
-// A fixed delay of `length` samples on a ring buffer.
+// A fixed delay of `length` samples on a ring buffer, worked on in blocks
+// of at most `length` frames: the cells a block visits hold, on the way in,
+// the outputs of the block's frames, and take their new inputs.
 class DelayLine {
 public:
     explicit DelayLine(int length) : buffer_(static_cast<size_t>(std::max(length, 1)), 0.0f) {}
-    float read() const { return buffer_[pos_]; }
-    void write(float v) {
-        buffer_[pos_] = v;
-        if (++pos_ == buffer_.size()) pos_ = 0;
+    size_t length() const { return buffer_.size(); }
+
+    // Calls visit(cell, n) for the cell of each frame n < frames, in two
+    // straight runs (before and after the wrap) that the compiler can
+    // vectorise; advance() then moves on to the next block.
+    template <class Visit>
+    void forBlock(size_t frames, Visit visit) {
+        size_t first = std::min(frames, buffer_.size() - pos_);
+        float* cells = buffer_.data() + pos_;
+        for (size_t n = 0; n < first; ++n) visit(cells[n], n);
+        cells = buffer_.data() - first;
+        for (size_t n = first; n < frames; ++n) visit(cells[n], n);
+    }
+    void advance(size_t frames) {
+        pos_ += frames;
+        if (pos_ >= buffer_.size()) pos_ -= buffer_.size();
     }
 
 private:
@@ -52,11 +66,16 @@ private:
 class Diffuser {
 public:
     explicit Diffuser(int length) : line_(length) {}
-    float run(float x) {
-        float delayed = line_.read();
-        float w = x - static_cast<float>(kDiffuserGain) * delayed;
-        line_.write(w);
-        return delayed + static_cast<float>(kDiffuserGain) * w;
+    size_t length() const { return line_.length(); }
+    void run(float* x, size_t frames) {
+        constexpr auto g = static_cast<float>(kDiffuserGain);
+        line_.forBlock(frames, [x](float& cell, size_t n) {
+            float delayed = cell;
+            float w = x[n] - g * delayed;
+            cell = w;
+            x[n] = delayed + g * w;
+        });
+        line_.advance(frames);
     }
 
 private:
@@ -71,11 +90,22 @@ struct Damping {
     Ramp gain;  // k * (1 - pole)
     Ramp pole;
     float state = 0;
-    float run(float x) {
-        state = static_cast<float>(gain.next()) * x + static_cast<float>(pole.next()) * state;
-        return state;
-    }
 };
+
+// Frames per block at most. A block is never longer than the shortest line,
+// so it only reads what earlier blocks wrote, and each stage can run over the
+// whole block at once instead of sample by sample.
+constexpr size_t kBlock = 64;
+
+// A gain for each frame of a block: the ramp's steps while it glides, else
+// its value throughout.
+void fillGains(Ramp& ramp, float* out, size_t frames) {
+    if (!ramp.moving()) {
+        std::fill(out, out + frames, static_cast<float>(ramp.value()));
+        return;
+    }
+    for (size_t n = 0; n < frames; ++n) out[n] = static_cast<float>(ramp.next());
+}
 
 int scaled(int length, int rate) {
     return static_cast<int>(std::lround(length * rate / kReferenceRate));
@@ -110,10 +140,14 @@ public:
 
 private:
     void updateLoop(int steps);
-    void runLoop(float input, std::array<float, kLines>& taps);
+    void processBlock(float* samples, size_t frames, int channels);
+    void diffuse(const float* samples, size_t frames, int channels, float* out);
+    void runLoop(size_t frames);
+    bool loopGliding() const;
 
     int rate_;
     int glideSteps_;
+    size_t block_;  // frames per block: kBlock, or the shortest line or diffuser when shorter
     bool started_ = false;
     BASS_DX8_REVERB params_ = {0, 0, 1000, 0.001f};
     std::vector<Diffuser> diffusers_;
@@ -124,6 +158,10 @@ private:
     std::array<std::array<float, kLines>, kMaxChannels> outputMix_{};
     double loudness_ = 1;  // evens out the tail's level over reverb times
     Ramp inGain_, wetGain_;
+    // Work space of one block: the diffused input, the lines' outputs (taps)
+    // and what goes back into the lines, frame by frame.
+    std::array<float, kBlock> input_{}, wet_{};
+    std::array<std::array<float, kLines>, kBlock> taps_{}, back_{};
 };
 
 Reverb::Reverb(int rate) : rate_(rate), glideSteps_(static_cast<int>(kGlideSeconds * rate)) {
@@ -132,6 +170,9 @@ Reverb::Reverb(int rate) : rate_(rate), glideSteps_(static_cast<int>(kGlideSecon
         lengths_[i] = std::max(scaled(kLineLengths[i], rate), 1);
         lines_.emplace_back(lengths_[i]);
     }
+    block_ = kBlock;
+    for (const Diffuser& d : diffusers_) block_ = std::min(block_, d.length());
+    for (const DelayLine& line : lines_) block_ = std::min(block_, line.length());
     float norm = 1 / std::sqrt(static_cast<float>(kLines));
     for (int c = 0; c < kMaxChannels; ++c)
         for (int i = 0; i < kLines; ++i)
@@ -173,37 +214,71 @@ void Reverb::updateLoop(int steps) {
     loudness_ = std::sqrt(1 - meanGain * meanGain);
 }
 
-// One sample through the diffusers and the loop; taps get the lines' outputs.
-void Reverb::runLoop(float input, std::array<float, kLines>& taps) {
-    float x = input + kAntiDenormal;
-    for (Diffuser& d : diffusers_) x = d.run(x);
-    std::array<float, kLines> back;
-    for (int i = 0; i < kLines; ++i) {
-        taps[i] = lines_[i].read();
-        back[i] = damping_[i].run(taps[i]);
+bool Reverb::loopGliding() const {
+    return std::any_of(damping_.begin(), damping_.end(), [](const Damping& d) { return d.gain.moving() || d.pole.moving(); });
+}
+
+// The mono sum of each frame, scaled by the input gain, through the diffusers.
+void Reverb::diffuse(const float* samples, size_t frames, int channels, float* out) {
+    fillGains(inGain_, out, frames);
+    for (size_t n = 0; n < frames; ++n) {
+        const float* frame = samples + n * static_cast<size_t>(channels);
+        float sum = 0;
+        for (int c = 0; c < channels; ++c) sum += frame[c];
+        out[n] = sum / static_cast<float>(channels) * out[n] + kAntiDenormal;
     }
-    hadamard(back);
+    for (Diffuser& d : diffusers_) d.run(out, frames);
+}
+
+// The lines' outputs for the block into taps_, then each through its damping
+// and the Hadamard mix back into the lines with the new input added.
+void Reverb::runLoop(size_t frames) {
+    for (int i = 0; i < kLines; ++i)
+        lines_[i].forBlock(frames, [this, i](float& cell, size_t n) { taps_[n][i] = cell; });
+    bool gliding = loopGliding();
+    std::array<float, kLines> gain, pole, state;
+    for (int i = 0; i < kLines; ++i) {
+        gain[i] = static_cast<float>(damping_[i].gain.value());
+        pole[i] = static_cast<float>(damping_[i].pole.value());
+        state[i] = damping_[i].state;
+    }
+    for (size_t n = 0; n < frames; ++n) {
+        if (gliding)
+            for (int i = 0; i < kLines; ++i) {
+                gain[i] = static_cast<float>(damping_[i].gain.next());
+                pole[i] = static_cast<float>(damping_[i].pole.next());
+            }
+        for (int i = 0; i < kLines; ++i) back_[n][i] = state[i] = gain[i] * taps_[n][i] + pole[i] * state[i];
+        hadamard(back_[n]);
+    }
+    for (int i = 0; i < kLines; ++i) damping_[i].state = state[i];
     float norm = 1 / std::sqrt(static_cast<float>(kLines));
-    for (int i = 0; i < kLines; ++i) lines_[i].write(back[i] * norm + x);
+    for (int i = 0; i < kLines; ++i) {
+        lines_[i].forBlock(frames, [this, i, norm](float& cell, size_t n) { cell = back_[n][i] * norm + input_[n]; });
+        lines_[i].advance(frames);
+    }
+}
+
+void Reverb::processBlock(float* samples, size_t frames, int channels) {
+    diffuse(samples, frames, channels, input_.data());
+    runLoop(frames);
+    fillGains(wetGain_, wet_.data(), frames);
+    int wetChannels = std::min(channels, kMaxChannels);
+    for (size_t n = 0; n < frames; ++n) {
+        float* frame = samples + n * static_cast<size_t>(channels);
+        for (int c = 0; c < wetChannels; ++c) {
+            float mixed = 0;
+            for (int i = 0; i < kLines; ++i) mixed += outputMix_[c][i] * taps_[n][i];
+            frame[c] += wet_[n] * mixed;
+        }
+    }
 }
 
 void Reverb::process(float* samples, size_t frames, int channels) {
     if (channels <= 0) return;
-    int wetChannels = std::min(channels, kMaxChannels);
     started_ = true;
-    std::array<float, kLines> taps;
-    for (size_t n = 0; n < frames; ++n) {
-        float* frame = samples + n * static_cast<size_t>(channels);
-        float sum = 0;
-        for (int c = 0; c < channels; ++c) sum += frame[c];
-        float wet = static_cast<float>(wetGain_.next());
-        runLoop(sum / channels * static_cast<float>(inGain_.next()), taps);
-        for (int c = 0; c < wetChannels; ++c) {
-            float mixed = 0;
-            for (int i = 0; i < kLines; ++i) mixed += outputMix_[c][i] * taps[i];
-            frame[c] += wet * mixed;
-        }
-    }
+    for (size_t start = 0; start < frames; start += block_)
+        processBlock(samples + start * static_cast<size_t>(channels), std::min(block_, frames - start), channels);
 }
 
 }  // namespace
