@@ -78,6 +78,11 @@ void ensureApplication() {
     static int argc = 1;
     static char name[] = "tunelark";
     static char* argv[] = {name, nullptr};
+    // The window repaints a few small strips twenty times a second. Sent
+    // through the X socket they cost less than through shared memory, where
+    // Qt waits for the server (a round trip) before every paint into the
+    // image it last sent. A setting of the user's own wins.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
     auto* app = new QApplication(argc, argv);  // lives until the process ends
     app->setQuitOnLastWindowClosed(false);
     installAccessibleRoles();

@@ -24,4 +24,11 @@ if [ -z "${ICECAST_PORT:-}" ] && [ -x tests/support/icecast/start.sh ]; then
   trap 'bash tests/support/icecast/stop.sh "$ICECAST_DIR" >/dev/null 2>&1 || true' EXIT
 fi
 
-ctest --test-dir "$build" --output-on-failure -j2 "$@"
+status=0
+ctest --test-dir "$build" --output-on-failure -j2 "$@" || status=$?
+# A test that lost its stream may have lost it to the server: show why.
+if [ "$status" -ne 0 ] && [ -n "${ICECAST_DIR:-}" ]; then
+  echo "--- the Icecast harness's logs ---"
+  tail -n 40 "$ICECAST_DIR"/*.out "$ICECAST_DIR"/log/error.log 2>/dev/null || true
+fi
+exit "$status"
