@@ -231,5 +231,10 @@ void reconnectAfterEnd(DWORD channel)
 bool reconnectWillFollow()
 {
     std::lock_guard<std::mutex> lock(reconnectLock);
-    return phase == Phase::Watching || isReconnecting(phase);
+    // A short answer can be downloaded to its end while the station's own
+    // connect thread is still inside the create, before the stream is
+    // watched: that station is connected again all the same once it has
+    // played, so recording stays armed for it too.
+    bool ownConnectionPending = phase == Phase::Idle && stationUrl;
+    return phase == Phase::Watching || isReconnecting(phase) || ownConnectionPending;
 }

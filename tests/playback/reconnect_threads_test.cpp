@@ -90,11 +90,21 @@ protected:
     std::string output;
 };
 
+// The record folder's files with their sizes, for a failure's message.
+std::string listing(const testsupport::RecordFolderGuard& folder)
+{
+    std::string out = "record folder:";
+    for (const std::string& name : folder.names())
+        out += " " + name + " (" + std::to_string(folder.read(name).size()) + " bytes)";
+    return out;
+}
+
 TEST_F(ReconnectTest, DroppedStationIsHeardSoonAfterItsReturnAndRecordedIntoNewFiles)
 {
     testsupport::RecordFolderGuard folder;
     std::string before = tone(440, "before.mp3"), after = tone(660, "after.mp3");
-    serve("/radio", "before.mp3");
+    // Paced like a station, so its title is taken before its last byte.
+    serve("/radio", "before.mp3", R"(, "rate": 32000)");
     start("Radio, " + server.url("/radio") + "\n", true);
     ASSERT_TRUE(pumpUntil([&] { return server.requestCount("/radio") == 1; }));
     ASSERT_TRUE(server.route(R"({"path": "/radio", "action": "close"})"));
@@ -114,7 +124,8 @@ TEST_F(ReconnectTest, DroppedStationIsHeardSoonAfterItsReturnAndRecordedIntoNewF
     // into a new numbered file (r.tmp sorts last).
     std::vector<std::string> names;
     auto newest = [&] { return names.size() < 3 ? std::string() : folder.read(names[names.size() - 2]); };
-    ASSERT_TRUE(pumpUntil([&] { return names = folder.names(), newest().size() > after.size(); }, 30000));
+    ASSERT_TRUE(pumpUntil([&] { return names = folder.names(), newest().size() > after.size(); }, 30000))
+        << listing(folder);
     std::map<std::string, std::string> files;  // one look: the newest still grows
     for (const std::string& name : names)
         files[name] = folder.read(name);
@@ -128,6 +139,18 @@ TEST_F(ReconnectTest, DroppedStationIsHeardSoonAfterItsReturnAndRecordedIntoNewF
         EXPECT_TRUE(side(bytes) == 1 || side(bytes) == 2) << name;
     EXPECT_TRUE(before.ends_with(files["01-Artist.mp3"]));
     EXPECT_EQ(side(files[names[names.size() - 2]]), 2);
+    EXPECT_EQ(send(IDC_REC, BM_GETCHECK), BST_CHECKED);
+}
+
+TEST_F(ReconnectTest, AnAnswerDownloadedWhileItsStationConnectsKeepsRecordingArmed)
+{
+    // A fifth of a second, sent at once: its download ends while the connect
+    // thread is still creating the stream, before the stream is watched.
+    testsupport::RecordFolderGuard folder;
+    fixtures::writeBytes((workDir / "short.mp3").string(), fixtures::makeMp3({.frequency = 440, .seconds = 0.2}));
+    serve("/radio", "short.mp3");
+    start("Radio, " + server.url("/radio") + "\n", true);
+    ASSERT_TRUE(status("reconnecting in 1 s"));
     EXPECT_EQ(send(IDC_REC, BM_GETCHECK), BST_CHECKED);
 }
 
