@@ -45,6 +45,7 @@ import json
 import os
 import random
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -393,6 +394,7 @@ class Hand:
         self.list_focused = False  # whether keys go to the station list
         self.rec_clicks = 0
         self.boxes_closed = 0
+        self.stubborn_boxes = 0   # boxes that needed the focus given to them
         self.by_key = 0
         self.by_click = 0
 
@@ -400,11 +402,27 @@ class Hand:
         self.player.xdotool("mousemove", "--window", self.player.window, x, y, "click", 1)
 
     def close_box(self):
-        """Closes the error box if one is open (Return, as a person does)."""
+        """Closes the error box if one is open: Return, as a person does. A key
+        pressed in the moment the box is shown may reach the window beneath,
+        before the box has the focus; then the box is focused and Return
+        pressed again."""
         if not self.player.box_open():
             return False
-        self.player.xdotool("key", "Return")
-        wait_until(lambda: not self.player.box_open(), "the error box to close", 20)
+        deadline = time.monotonic() + 30
+        while True:
+            self.player.xdotool("key", "Return")
+            try:
+                wait_until(lambda: not self.player.box_open(), "the error box to close", 1)
+                break
+            except AssertionError:
+                if time.monotonic() > deadline:
+                    raise
+            try:
+                box = self.player.xdotool("search", "--onlyvisible", "--name", BOX_NAME).split()[0]
+                self.player.xdotool("windowfocus", "--sync", box)
+                self.stubborn_boxes += 1
+            except (subprocess.CalledProcessError, IndexError):
+                pass  # closed meanwhile
         self.boxes_closed += 1
         self.list_focused = False  # the focus goes back where Qt decides
         return True
@@ -521,7 +539,8 @@ def soak(args, folder, media, urls, places, display):
         alive = player.alive()
         say("")
         say("%d changes in %.0f s (%d by key, %d by click), Rec clicked %d times, %d error boxes closed"
-            % (args.changes, elapsed, hand.by_key, hand.by_click, hand.rec_clicks, hand.boxes_closed))
+            " (%d focused first)" % (args.changes, elapsed, hand.by_key, hand.by_click, hand.rec_clicks,
+                                     hand.boxes_closed, hand.stubborn_boxes))
         if not alive:
             failures.append("the player died (exit status %s)" % player.process.poll())
         else:
@@ -626,7 +645,13 @@ def one_station(args, folder, urls, display):
     return failures
 
 
+def stop_on_signal(number, frame):
+    raise SystemExit(128 + number)  # runs the clean-up of every finally block
+
+
 def main():
+    for number in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
+        signal.signal(number, stop_on_signal)
     parser = argparse.ArgumentParser()
     parser.add_argument("program")
     parser.add_argument("--changes", type=int, default=1000)
