@@ -14,5 +14,10 @@ int main()
     // changes). A fixed threshold, glibc's usual 128 KiB, keeps the large
     // buffers in mappings of their own that go back when freed.
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    // What is left in an arena after a stream (a few hundred KiB of freed,
+    // scattered small blocks) is held per arena, and glibc makes up to 8 per
+    // core as short-lived threads meet; two are plenty for the handful of
+    // threads that allocate here, and bound what they can hold.
+    mallopt(M_ARENA_MAX, 2);
     return programEntry(startDesktopControl);
 }
