@@ -53,6 +53,9 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(HERE)
+# The end-to-end tests' private X server and polling wait.
+sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e"))
+from player_session import Xvfb, wait_until  # noqa: E402
 SERVER = os.path.join(SOURCE, "tests", "support", "stream_server.py")
 BOX_NAME = "BASS Error!"
 STATIONS = ["Alpha", "Bravo", "Charlie", "Delta"]
@@ -65,20 +68,6 @@ def say(text):
 def run(*args, **kwargs):
     return subprocess.run([str(a) for a in args], check=True, stdout=subprocess.PIPE,
                           stderr=subprocess.DEVNULL, text=True, **kwargs).stdout
-
-
-def wait_until(check, what, timeout=60):
-    deadline = time.monotonic() + timeout
-    while True:
-        try:
-            value = check()
-        except Exception:
-            value = None
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise AssertionError("timed out waiting for " + what)
-        time.sleep(0.05)
 
 
 # ---- the stations' audio ----
@@ -179,21 +168,6 @@ def piece_of(record, stream, looped):
 
 
 # ---- the player ----
-
-class Xvfb:
-    def __init__(self):
-        read, write = os.pipe()
-        self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-            pass_fds=(write,), stderr=subprocess.DEVNULL)
-        os.close(write)
-        with os.fdopen(read) as pipe:
-            self.display = ":" + pipe.readline().strip()
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait()
-
 
 class Player:
     """The player from a copy of its own in folder/app, HOME folder/home,
