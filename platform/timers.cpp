@@ -7,6 +7,7 @@
 
 #include "platform/dialog_events.h"
 #include "platform/gui_thread.h"
+#include "platform/message_box.h"
 
 using namespace platform::detail;
 
@@ -22,7 +23,7 @@ DWORD tickCount() {
 // or replaced since then does not deliver.
 void onTick(const std::weak_ptr<DialogState>& weak, UINT_PTR id, unsigned generation) {
     const auto d = weak.lock();
-    if (!d || d->destroyed) return;
+    if (!d || d->destroyed || dialogThreadInBox()) return;
     TIMERPROC proc;
     {
         std::lock_guard guard(d->lock);

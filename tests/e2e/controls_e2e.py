@@ -106,11 +106,13 @@ def rec_click_writes_a_file(s):
     wait_until(lambda: len(s.records()) > len(closed), "a new record file")
 
 
-def box_closes_by_enter_and_by_click(s, open_box, text):
+def box_closes_by_enter_and_by_click(s, open_box, text, while_open=lambda box_text: None):
     for close in ("key", "click"):
         open_box()
         box = wait_until(lambda: s.boxes(), "a box with " + text)[0]
-        assert text in "".join(child.name for child in box), text
+        box_text = "".join(child.name for child in box)
+        assert text in box_text, box_text
+        while_open(box_text)
         if close == "key":
             s.key("Return")
         else:
@@ -118,8 +120,18 @@ def box_closes_by_enter_and_by_click(s, open_box, text):
         wait_until(lambda: not s.boxes(), "the box to close by " + close)
 
 
-def info_box_opens_and_closes(s):
-    box_closes_by_enter_and_by_click(s, lambda: s.click("Info"), "")
+def info_box_reports_while_the_stream_plays_on(s):
+    assert s.checked("Rec")  # left on by the last check: a file grows behind the box
+
+    def report_and_sound_go_on(text):
+        for piece in ("BASS version. 2.4.9..", "Аудиовыходы:\n", " IP:   ", " OS:  ", ",  Версия: ",
+                      " Свободно памяти:  ", " Mb\n\nЗагруженные плагины:\n", "AAC stream: ", "Ogg Opus: "):
+            assert piece in text, "%r not in the report %r" % (piece, text)
+        assert "  -  DEFAULT\n" in text, text  # SDL's disk output is this machine's only output
+        grown = sum(s.records().values())
+        s.wait_level(lambda v: v > 0.05, "sound while the box is open")
+        wait_until(lambda: sum(s.records().values()) > grown, "recording to go on behind the box")
+    box_closes_by_enter_and_by_click(s, lambda: s.click("Info"), "BASS version.", report_and_sound_go_on)
 
 
 def exit_button_ends_with_zero_and_complete_records(s):
@@ -137,7 +149,7 @@ def main():
     stations = list(zip(STATIONS, urls))
     run([station_list_by_click_and_keys, volume_by_atspi_drag_and_keys, pause_gives_silence_and_play_resumes,
          effect_sliders_by_drag_and_keys, presets_set_the_four_sliders, rec_click_writes_a_file,
-         info_box_opens_and_closes, exit_button_ends_with_zero_and_complete_records],
+         info_box_reports_while_the_stream_plays_on, exit_button_ends_with_zero_and_complete_records],
         lambda: PlayerSession(program, stations))
 
 

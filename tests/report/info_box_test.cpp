@@ -36,9 +36,10 @@ TEST_F(InfoBoxTest, InfoShowsTheReportInItsBoxEachPress)
     EXPECT_NE(text.find("\n\n\n IP:   "), std::string::npos) << text;
 }
 
-// A real box runs a loop of its own on the dialog's thread: the stream and
-// the recorder, on the engine's threads, go on meanwhile.
-TEST_F(InfoBoxTest, WhileTheBoxIsOpenTheStreamPlaysAndRecordingGoesOn)
+// A real box blocks the dialog's thread: the meters stand still (zeroed here
+// when it opens, the tone would lift them at the next tick), while the stream
+// and the recorder, on the engine's threads, go on.
+TEST_F(InfoBoxTest, WhileTheBoxIsOpenTheMetersStopTheStreamPlaysAndRecordingGoesOn)
 {
     testsupport::RecordFolderGuard folder;
     test::StreamServer server;
@@ -53,7 +54,10 @@ TEST_F(InfoBoxTest, WhileTheBoxIsOpenTheStreamPlaysAndRecordingGoesOn)
     ASSERT_TRUE(pumpUntil([&] { return folder.read("r.tmp").size() > 0; }, 60000));
     platform::testing::setMessageBoxInterceptor({});
 
+    ASSERT_TRUE(pumpUntil([&] { return send(IDC_LEVEL_LEFT, PBM_GETPOS) > 0; },
+                          60000));
     size_t atOpen = 0, grown = 0;
+    LRESULT meterWhileOpen = -1;
     auto opened = std::chrono::steady_clock::now();
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
@@ -64,15 +68,20 @@ TEST_F(InfoBoxTest, WhileTheBoxIsOpenTheStreamPlaysAndRecordingGoesOn)
         if (!atOpen) {
             atOpen = now;
             opened = std::chrono::steady_clock::now();
+            send(IDC_LEVEL_LEFT, PBM_SETPOS);
         }
         grown = now - atOpen;
+        meterWhileOpen = send(IDC_LEVEL_LEFT, PBM_GETPOS);
         if (grown > 32000 || std::chrono::steady_clock::now() - opened > std::chrono::seconds(60))
             box->button(QMessageBox::Ok)->click();
     });
     watcher.start(20);
     platform::testing::click(item(IDC_INFO));
     EXPECT_GT(grown, 32000u);
+    EXPECT_EQ(meterWhileOpen, 0);
     EXPECT_NE(player.stream, 0u);
+    ASSERT_TRUE(pumpUntil([&] { return send(IDC_LEVEL_LEFT, PBM_GETPOS) > 0; },
+                          60000));
 }
 
 }  // namespace
