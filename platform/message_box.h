@@ -13,8 +13,8 @@ using MessageBoxHandler = std::function<int(HWND owner, const char* text, const 
 void setMessageBoxHandler(MessageBoxHandler handler);
 
 // Dialog's thread: true while that thread itself waits in a box. The box
-// blocks the thread that shows it, so that thread's timers do not tick
-// meanwhile; messages sent from other threads are still delivered.
+// blocks the dialog procedure that shows it, so the procedure gets no timer
+// ticks meanwhile; messages sent from other threads are still delivered.
 bool dialogThreadInBox();
 
 }  // namespace platform::detail

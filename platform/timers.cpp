@@ -23,7 +23,7 @@ DWORD tickCount() {
 // or replaced since then does not deliver.
 void onTick(const std::weak_ptr<DialogState>& weak, UINT_PTR id, unsigned generation) {
     const auto d = weak.lock();
-    if (!d || d->destroyed || dialogThreadInBox()) return;
+    if (!d || d->destroyed) return;
     TIMERPROC proc;
     {
         std::lock_guard guard(d->lock);
@@ -37,7 +37,11 @@ void onTick(const std::weak_ptr<DialogState>& weak, UINT_PTR id, unsigned genera
         // and for the painting.
         const DrainAtEnd drain;
         if (proc) proc(d->hwnd, WM_TIMER, id, tickCount());
-        else callDialogProc(*d, WM_TIMER, id, 0);
+        // A box shown by the dialog procedure itself (the Info box) blocks
+        // it: its own ticks wait, so the meters stand still behind the box.
+        // A timer with a procedure of its own (the reconnect count-down) is
+        // no part of the dialog procedure and goes on.
+        else if (!dialogThreadInBox()) callDialogProc(*d, WM_TIMER, id, 0);
     }
     if (d->widget) QCoreApplication::sendPostedEvents(d->widget, QEvent::UpdateRequest);
 }

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -88,15 +89,35 @@ TEST_F(MessageBoxTest, ABoxForAnotherThreadBlocksOnlyThatThread)
     EXPECT_EQ(answer, IDOK);
 }
 
+std::atomic<int> procTicks{0};
+
+void countTick(HWND, UINT, UINT_PTR, DWORD)
+{
+    ++procTicks;
+}
+
+// The box blocks the dialog procedure that shows it: its timer waits, while
+// a timer with a procedure of its own goes on.
 TEST_F(MessageBoxTest, ABoxOnTheDialogThreadIsModalAndAnswers)
 {
     ASSERT_NE(open(), nullptr);
+    SetTimer(dialog, 4, 15, nullptr);
+    ASSERT_TRUE(pumpUntil([&] { return !messages(WM_TIMER).empty(); }));
+    SetTimer(dialog, 5, 15, countTick);
+    procTicks = 0;
     QMessageBox::Icon icon = QMessageBox::Critical;
     QString text;
+    std::optional<size_t> ticksAtOpen;
+    size_t ticksWhileOpen = 0;
     QTimer closer;
     closer.setInterval(10);
     QObject::connect(&closer, &QTimer::timeout, [&] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            if (!ticksAtOpen)
+                ticksAtOpen = messages(WM_TIMER).size();
+            if (procTicks < 3)
+                return;
+            ticksWhileOpen = messages(WM_TIMER).size() - *ticksAtOpen;
             icon = box->icon();
             text = box->text();
             box->button(QMessageBox::Ok)->click();
@@ -104,6 +125,9 @@ TEST_F(MessageBoxTest, ABoxOnTheDialogThreadIsModalAndAnswers)
     });
     closer.start();
     EXPECT_EQ(MessageBoxA(dialog, "Stations file not found!\n(error code: 0)", "BASS Error!", MB_OK), IDOK);
+    EXPECT_EQ(ticksWhileOpen, 0u) << "the dialog procedure ticked behind its own box";
+    const size_t ticks = messages(WM_TIMER).size();
+    EXPECT_TRUE(pumpUntil([&] { return messages(WM_TIMER).size() > ticks; }));
     EXPECT_EQ(icon, QMessageBox::NoIcon);
     EXPECT_EQ(text, "Stations file not found!\n(error code: 0)");
 }
