@@ -40,7 +40,6 @@ Usage (under dbus-run-session, with Debian's python3 for pyatspi):
 """
 
 import argparse
-import glob
 import json
 import os
 import random
@@ -55,7 +54,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(HERE)
 # The end-to-end tests' private X server and polling wait.
 sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e"))
-from player_session import Xvfb, wait_until  # noqa: E402
+from player_session import Xvfb, program_folder, wait_until  # noqa: E402
 SERVER = os.path.join(SOURCE, "tests", "support", "stream_server.py")
 BOX_NAME = "BASS Error!"
 STATIONS = ["Alpha", "Bravo", "Charlie", "Delta"]
@@ -182,12 +181,7 @@ class Player:
         for path in (self.app, self.home, self.tmp):
             os.makedirs(path, exist_ok=True)
         os.makedirs(runtime, 0o700, exist_ok=True)
-        self.program = os.path.join(self.app, "tunelark")
-        shutil.copy2(program, self.program)
-        for plugin in glob.glob(os.path.join(os.path.dirname(program), "bass*.so")):
-            shutil.copy2(plugin, os.path.join(self.app, os.path.basename(plugin)))
-        with open(os.path.join(self.app, "stations1.txt"), "w") as f:
-            f.writelines("%s, %s\n" % station for station in stations)
+        self.program = program_folder(program, self.app, stations)
         self.record = os.path.join(self.app, "record")
         env = {k: v for k, v in os.environ.items()
                if k not in ("QT_QPA_PLATFORM", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON")}

@@ -95,17 +95,25 @@ def close_window(display, window):
     x.XCloseDisplay(dpy)
 
 
+def program_folder(program, folder, stations):
+    """Puts a copy of the program, its plug-ins (linked) and a stations1.txt
+    of (name, url) pairs into folder, so that its record folder is the
+    folder's own; returns the copy's path."""
+    copy = os.path.join(folder, "tunelark")
+    shutil.copy2(program, copy)
+    for plugin in glob.glob(os.path.join(os.path.dirname(program), "bass*.so")):
+        os.symlink(plugin, os.path.join(folder, os.path.basename(plugin)))
+    with open(os.path.join(folder, "stations1.txt"), "w") as f:
+        f.writelines("%s, %s\n" % station for station in stations)
+    return copy
+
+
 class PlayerSession:
     """stations: (name, url) pairs for stations1.txt."""
 
     def __init__(self, program, stations):
         self.folder = tempfile.mkdtemp(prefix="tunelark-e2e.")
-        self.program = os.path.join(self.folder, "tunelark")
-        shutil.copy2(program, self.program)
-        for plugin in glob.glob(os.path.join(os.path.dirname(program), "bass*.so")):
-            os.symlink(plugin, os.path.join(self.folder, os.path.basename(plugin)))
-        with open(os.path.join(self.folder, "stations1.txt"), "w") as f:
-            f.writelines("%s, %s\n" % station for station in stations)
+        self.program = program_folder(program, self.folder, stations)
         self.output = os.path.join(self.folder, "output.f32")
         self.record = os.path.join(self.folder, "record")
         self.xvfb = Xvfb()

@@ -54,8 +54,8 @@ TEST_F(InfoBoxTest, WhileTheBoxIsOpenTheMetersStopTheStreamPlaysAndRecordingGoes
     ASSERT_TRUE(pumpUntil([&] { return folder.read("r.tmp").size() > 0; }, 60000));
     platform::testing::setMessageBoxInterceptor({});
 
-    ASSERT_TRUE(pumpUntil([&] { return send(IDC_LEVEL_LEFT, PBM_GETPOS) > 0; },
-                          60000));
+    auto meterShowsTheTone = [&] { return send(IDC_LEVEL_LEFT, PBM_GETPOS) > 0; };
+    ASSERT_TRUE(pumpUntil(meterShowsTheTone, 60000));
     size_t atOpen = 0, grown = 0;
     LRESULT meterWhileOpen = -1;
     auto opened = std::chrono::steady_clock::now();
@@ -80,8 +80,7 @@ TEST_F(InfoBoxTest, WhileTheBoxIsOpenTheMetersStopTheStreamPlaysAndRecordingGoes
     EXPECT_GT(grown, 32000u);
     EXPECT_EQ(meterWhileOpen, 0);
     EXPECT_NE(player.stream, 0u);
-    ASSERT_TRUE(pumpUntil([&] { return send(IDC_LEVEL_LEFT, PBM_GETPOS) > 0; },
-                          60000));
+    ASSERT_TRUE(pumpUntil(meterShowsTheTone, 60000));
 }
 
 }  // namespace
