@@ -1,7 +1,7 @@
 // The main window's commands: station change, pause, Info, presets, Rec, exits.
 #include "app/main_window.h"
-#include "app/player_state.h"
-#include "app/resources/resource_ids.h"
+#include "state/player_state.h"
+#include "state/resource_ids.h"
 #include "engine/bass.h"
 #include "playback/equalizer.h"
 #include "playback/reconnect.h"

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/player_state.h"
-#include "app/resources/resource_ids.h"
+#include "state/player_state.h"
+#include "state/resource_ids.h"
 #include "engine/bass.h"
 #include "playback/equalizer.h"
 #include "playback/reconnect.h"

@@ -2,7 +2,7 @@
 
 #include "app/main_window.h"
 #include "app/resources/main_dialog.h"
-#include "app/resources/resource_ids.h"
+#include "state/resource_ids.h"
 #include "platform/single_instance.h"
 
 namespace {

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/error_box.h"
+#include "state/error_box.h"
 #include "app/main_window.h"
-#include "app/player_state.h"
-#include "app/resources/resource_ids.h"
+#include "state/player_state.h"
+#include "state/resource_ids.h"
 #include "engine/bass.h"
 #include "playback/equalizer.h"
 #include "playback/station_list.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "app/resources/main_dialog.h"
-#include "app/resources/resource_ids.h"
+#include "state/resource_ids.h"
 #include "desktop/mpris_values.h"
 #include "desktop/playback_status.h"
 #include "desktop/window_view.h"

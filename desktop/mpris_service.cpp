@@ -11,7 +11,7 @@
 #include "desktop/session_bus.h"
 #include "desktop/station_address.h"
 #include "desktop/window_input.h"
-#include "app/resources/resource_ids.h"
+#include "state/resource_ids.h"
 
 namespace {
 

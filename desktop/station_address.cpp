@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "app/player_state.h"
+#include "state/player_state.h"
 #include "playback/station_list.h"
 
 std::string stationAddress(int station)

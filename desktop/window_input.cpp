@@ -1,6 +1,6 @@
 #include "desktop/window_input.h"
 
-#include "app/resources/resource_ids.h"
+#include "state/resource_ids.h"
 
 void pressPauseButton(HWND mainWindow)
 {

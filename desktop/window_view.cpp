@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/resources/resource_ids.h"
+#include "state/resource_ids.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <mutex>
 
-#include "engine/thread_safety.h"
+#include "base/thread_safety.h"
 #include <vector>
 
 #include "engine/gain_ramp.h"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <mutex>
 
-#include "engine/thread_safety.h"
+#include "base/thread_safety.h"
 #include <string>
 #include <vector>
 

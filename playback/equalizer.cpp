@@ -5,8 +5,8 @@
 
 #include <cmath>
 
-#include "app/player_state.h"
-#include "app/resources/resource_ids.h"
+#include "state/player_state.h"
+#include "state/resource_ids.h"
 #include "engine/bass.h"
 
 namespace {

@@ -12,10 +12,10 @@
 #include <mutex>
 #include <optional>
 
-#include "app/player_state.h"
-#include "app/resources/resource_ids.h"
+#include "state/player_state.h"
+#include "state/resource_ids.h"
 #include "playback/stream_connection.h"
-#include "recording/control_update.h"
+#include "state/control_update.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/error_box.h"
-#include "app/player_state.h"
-#include "app/resources/resource_ids.h"
+#include "state/error_box.h"
+#include "state/player_state.h"
+#include "state/resource_ids.h"
 #include "engine/bass.h"
 #include "playback/text_line_reader.h"
 

@@ -10,15 +10,15 @@
 #include <system_error>
 #include <thread>
 
-#include "app/error_box.h"
-#include "app/player_state.h"
-#include "app/resources/resource_ids.h"
+#include "state/error_box.h"
+#include "state/player_state.h"
+#include "state/resource_ids.h"
 #include "engine/bass.h"
 #include "playback/equalizer.h"
 #include "playback/reconnect.h"
 #include "playback/stream_format.h"
 #include "playback/stream_metadata.h"
-#include "recording/control_update.h"
+#include "state/control_update.h"
 #include "recording/recorder.h"
 
 namespace {

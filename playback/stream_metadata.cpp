@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/player_state.h"
-#include "app/resources/resource_ids.h"
+#include "state/player_state.h"
+#include "state/resource_ids.h"
 #include "playback/reconnect.h"
 #include "playback/title_parse.h"
-#include "recording/control_update.h"
+#include "state/control_update.h"
 #include "recording/record_file.h"
 
 namespace {

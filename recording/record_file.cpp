@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "app/player_state.h"
+#include "state/player_state.h"
 #include "recording/record_names.h"
 #include "recording/recorder.h"
 

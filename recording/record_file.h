@@ -2,7 +2,7 @@
 // caller to hold player.recordLock.
 #pragma once
 
-#include "app/player_state.h"
+#include "state/player_state.h"
 
 // Opens the file the next block goes to: "NN-stem.mp3" named after the held
 // title, numbered on from recordCounter and never over an existing file, or

@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/player_state.h"
+#include "state/player_state.h"
 #include "recording/record_folder.h"
 #include "recording/recorder.h"
 

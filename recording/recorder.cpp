@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include "app/player_state.h"
-#include "app/resources/resource_ids.h"
+#include "state/player_state.h"
+#include "state/resource_ids.h"
 #include "playback/reconnect.h"
-#include "recording/control_update.h"
+#include "state/control_update.h"
 #include "recording/record_file.h"
 
 namespace {

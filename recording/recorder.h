@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "app/player_state.h"
+#include "state/player_state.h"
 #include "engine/bass.h"
 
 // The download callback of every stream (engine's network thread): shows the

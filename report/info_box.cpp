@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "app/player_state.h"
+#include "state/player_state.h"
 #include "platform/win32.h"
 #include "report/audio_report.h"
 #include "report/info_text.h"

@@ -2,7 +2,7 @@
 // in pluginText, once, at start-up.
 #include <cstring>
 
-#include "app/player_state.h"
+#include "state/player_state.h"
 #include "engine/bass.h"
 #include "platform/file_search.h"
 #include "report/audio_report.h"

@@ -1,7 +1,7 @@
 #include "app/resources/main_dialog.h"
 
 #include "app/resources/icon.h"
-#include "app/resources/resource_ids.h"
+#include "state/resource_ids.h"
 
 using platform::ControlKind;
 using platform::ControlTemplate;

@@ -10,10 +10,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/player_state.h"
-#include "app/resources/resource_ids.h"
+#include "state/player_state.h"
+#include "state/resource_ids.h"
 #include "playback/stream_metadata.h"
-#include "recording/control_update.h"
+#include "state/control_update.h"
 #include "recording/recorder.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "app/resources/main_dialog.h"
-#include "app/resources/resource_ids.h"
+#include "state/resource_ids.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
 

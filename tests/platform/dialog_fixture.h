@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/resources/main_dialog.h"
-#include "app/resources/resource_ids.h"
+#include "state/resource_ids.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
 

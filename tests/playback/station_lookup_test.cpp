@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/player_state.h"
+#include "state/player_state.h"
 #include "playback/station_list.h"
 #include "playback/text_line_reader.h"
 

@@ -11,9 +11,9 @@
 #include <mutex>
 #include <string>
 
-#include "app/player_state.h"
+#include "state/player_state.h"
 #include "app/resources/main_dialog.h"
-#include "app/resources/resource_ids.h"
+#include "state/resource_ids.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
 #include "recording/recorder.h"

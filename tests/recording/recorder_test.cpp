@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "recording/control_update.h"
+#include "state/control_update.h"
 
 using namespace recordertest;
 using Names = std::vector<std::string>;

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/player_state.h"
-#include "app/resources/resource_ids.h"
+#include "state/player_state.h"
+#include "state/resource_ids.h"
 #include "platform/win32.h"
 
 struct RecordedBox {

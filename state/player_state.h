@@ -22,7 +22,7 @@
 #include <cstdio>
 
 #include "engine/bass.h"
-#include "engine/thread_safety.h"
+#include "base/thread_safety.h"
 #include "platform/win32.h"
 
 struct PlayerState {

@@ -1,10 +1,10 @@
-#include "recording/control_update.h"
+#include "state/control_update.h"
 
 #include <atomic>
 #include <map>
 #include <mutex>
 
-#include "app/player_state.h"
+#include "state/player_state.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/player_state.h"
+#include "state/player_state.h"
 
 // Never destroyed: exit does not wait for a connect thread, which may still
 // use the state while the process runs its static destructors.

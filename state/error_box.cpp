@@ -1,8 +1,8 @@
-#include "app/error_box.h"
+#include "state/error_box.h"
 
 #include <cstdio>
 
-#include "app/player_state.h"
+#include "state/player_state.h"
 
 void showEngineError(const char* message, int code)
 {
