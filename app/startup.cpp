@@ -10,10 +10,12 @@
 #include "state/resource_ids.h"
 #include "engine/bass.h"
 #include "playback/equalizer.h"
+#include "playback/reconnect.h"
 #include "playback/station_list.h"
 #include "recording/record_folder.h"
 #include "recording/recorder.h"
 #include "report/audio_report.h"
+#include "state/upward_calls.h"
 
 namespace {
 
@@ -71,8 +73,9 @@ void setUpSliders(HWND window)
 void setUpPresetAndMeters(HWND window)
 {
     SendDlgItemMessageA(window, IDC_PRESET_INSTR, WM_ACTIVATE, WA_ACTIVE, 0);
-    // An automatic radio button that gets the focus unchecked reports a
-    // click, so its preset runs: what is heard then agrees with the mark.
+    // WM_ACTIVATE only gives the "Instrumental" button the keyboard focus;
+    // the window layer reports no click for it. So its preset is applied
+    // here and the mark set by hand: what is heard agrees with the mark.
     applyEffectPreset(IDC_PRESET_INSTR);
     SendDlgItemMessageA(window, IDC_PRESET_INSTR, BM_SETCHECK, BST_CHECKED, 0);
     SendDlgItemMessageA(window, IDC_LEVEL_LEFT, PBM_SETRANGE, 0, MAKELPARAM(0, 0x7FFF));
@@ -88,6 +91,9 @@ int volumeToPercent(float volume)
 
 void onInitDialog()
 {
+    // The layers below ask these of playback through the state.
+    reconnectWillFollowCall = reconnectWillFollow;
+    stationUrlLookupCall = lookupStationUrl;
     HWND window = player.mainWindow;
     setIcons(window);
     if (!BASS_Init(-1, 44100, 0, window, nullptr)) {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "state/player_state.h"
-#include "playback/station_list.h"
+#include "state/upward_calls.h"
 
 std::string stationAddress(int station)
 {
@@ -13,7 +13,7 @@ std::string stationAddress(int station)
     if (station < 0 || station != player.selectedStation)
         return {};
     char* url = nullptr;
-    if (!lookupStationUrl(&url))
+    if (!stationUrlLookupCall || !stationUrlLookupCall(&url))
         return {};
     std::string address(url);
     free(url);

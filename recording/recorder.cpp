@@ -4,8 +4,8 @@
 
 #include "state/player_state.h"
 #include "state/resource_ids.h"
-#include "playback/reconnect.h"
 #include "state/control_update.h"
+#include "state/upward_calls.h"
 #include "recording/record_file.h"
 
 namespace {
@@ -30,7 +30,7 @@ void writeBlockLocked(const void* buffer, DWORD length) REQUIRES(player.recordLo
 ControlUpdate endRecordingLocked() REQUIRES(player.recordLock)
 {
     closeRecordFileLocked();
-    if (reconnectWillFollow())
+    if (reconnectWillFollowCall && reconnectWillFollowCall())
         return {};
     player.recordEnabled = 0;
     return decideCheck(IDC_REC, false);

@@ -1,0 +1,4 @@
+#include "state/upward_calls.h"
+
+bool (*reconnectWillFollowCall)() = nullptr;
+int (*stationUrlLookupCall)(char** url) = nullptr;

@@ -1,0 +1,15 @@
+// Questions a lower layer asks of a higher one. The lower layer cannot
+// include the higher one's headers, so start-up hands it the function, as it
+// hands the engine its callbacks. Unset, each gives the answer that asks
+// for nothing more.
+#pragma once
+
+// The recorder, at the end of a download (recordLock held): whether the
+// station will be connected again, so recording stays armed for its return.
+// Unset: false.
+extern bool (*reconnectWillFollowCall)();
+
+// The desktop bridge, on the dialog's thread: the program's own lookup of
+// the URL at player.selectedStation, as a heap copy (free()); 0 when there is
+// none. Unset: 0.
+extern int (*stationUrlLookupCall)(char** url);
