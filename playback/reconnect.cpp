@@ -40,18 +40,20 @@ enum class Phase {
     Paused,    // Pause ended a waiting or a try; Play tries again
 };
 
-// Lock order: installLock, then recordLock, then reconnectLock. Held, it
-// covers only the window layer's timer calls, which never wait for the
-// dialog's thread; texts are sent after it is released.
-std::mutex reconnectLock;
-Phase phase = Phase::Idle;       // guarded by reconnectLock
-char* stationUrl = nullptr;      // guarded by reconnectLock; a heap copy, kept to the end (a plain
-                                 // pointer, so no destructor at exit races a running connect thread)
-HSTREAM watched = 0;             // guarded by reconnectLock
-unsigned currentTicket = 0;      // guarded by reconnectLock; raised by every try and every cancel
-int step = 0;                    // guarded by reconnectLock; index into kDelays of the next waiting
-int secondsLeft = 0;             // guarded by reconnectLock
-Clock::time_point connectedAt;   // guarded by reconnectLock
+// Guarded by player.reconnectLock. Held, it covers only the window layer's
+// timer calls, which never wait for the dialog's thread; texts are sent after
+// it is released.
+Phase phase GUARDED_BY(player.reconnectLock) = Phase::Idle;
+// A heap copy, kept to the end (a plain pointer, so no destructor at exit
+// races a running connect thread).
+char* stationUrl GUARDED_BY(player.reconnectLock) = nullptr;
+HSTREAM watched GUARDED_BY(player.reconnectLock) = 0;
+// Raised by every try and every cancel.
+unsigned currentTicket GUARDED_BY(player.reconnectLock) = 0;
+// Index into kDelays of the next waiting.
+int step GUARDED_BY(player.reconnectLock) = 0;
+int secondsLeft GUARDED_BY(player.reconnectLock) = 0;
+Clock::time_point connectedAt GUARDED_BY(player.reconnectLock);
 
 void onReconnectTimer(HWND, UINT, UINT_PTR, DWORD);
 
@@ -67,7 +69,7 @@ ControlUpdate countdownText(int seconds)
     return statusText(text);
 }
 
-ControlUpdate beginWaitingLocked()
+ControlUpdate beginWaitingLocked() REQUIRES(player.reconnectLock)
 {
     phase = Phase::Waiting;
     secondsLeft = kDelays[step];
@@ -78,7 +80,7 @@ ControlUpdate beginWaitingLocked()
 
 // Ends a waiting or a try under way: a try that is still connecting finds
 // its ticket outdated and frees what it made.
-void stopLocked(Phase next)
+void stopLocked(Phase next) REQUIRES(player.reconnectLock)
 {
     if (phase == Phase::Waiting)
         KillTimer(player.mainWindow, kReconnectTimer);
@@ -86,7 +88,7 @@ void stopLocked(Phase next)
     phase = next;
 }
 
-void watchLocked(HSTREAM stream)
+void watchLocked(HSTREAM stream) REQUIRES(player.reconnectLock)
 {
     watched = stream;
     connectedAt = Clock::now();
@@ -101,7 +103,7 @@ void startTry()
     unsigned ticket = 0;
     std::optional<ControlUpdate> text;
     {
-        std::lock_guard<std::mutex> lock(reconnectLock);
+        MutexLock lock(player.reconnectLock);
         stopLocked(Phase::Trying);
         ticket = currentTicket;
         url = stationUrl ? strdup(stationUrl) : nullptr;
@@ -119,7 +121,7 @@ void onReconnectTimer(HWND, UINT, UINT_PTR, DWORD)
 {
     ControlUpdate text;
     {
-        std::lock_guard<std::mutex> lock(reconnectLock);
+        MutexLock lock(player.reconnectLock);
         if (phase != Phase::Waiting)
             return;
         if (--secondsLeft > 0)
@@ -142,7 +144,7 @@ void cancelReconnect()
 {
     std::optional<ControlUpdate> text;
     {
-        std::lock_guard<std::mutex> lock(reconnectLock);
+        MutexLock lock(player.reconnectLock);
         if (isReconnecting(phase))
             text = statusText("not playing");
         stopLocked(Phase::Idle);
@@ -158,7 +160,7 @@ void cancelReconnect()
 void rememberStation(const char* url)
 {
     char* copy = strdup(url);
-    std::lock_guard<std::mutex> lock(reconnectLock);
+    MutexLock lock(player.reconnectLock);
     std::free(stationUrl);
     stationUrl = copy;
 }
@@ -167,7 +169,7 @@ void pauseReconnect()
 {
     ControlUpdate text;
     {
-        std::lock_guard<std::mutex> lock(reconnectLock);
+        MutexLock lock(player.reconnectLock);
         if (!isReconnecting(phase))
             return;
         stopLocked(Phase::Paused);
@@ -179,7 +181,7 @@ void pauseReconnect()
 void resumeReconnect()
 {
     {
-        std::lock_guard<std::mutex> lock(reconnectLock);
+        MutexLock lock(player.reconnectLock);
         if (phase != Phase::Paused)
             return;
         step = 0;
@@ -191,7 +193,7 @@ bool reconnectTakesStream(HSTREAM stream, unsigned tryTicket)
 {
     ControlUpdate text;
     {
-        std::lock_guard<std::mutex> lock(reconnectLock);
+        MutexLock lock(player.reconnectLock);
         if (tryTicket == 0) {
             // Only a station chosen in the list is connected again.
             if (stream && stationUrl)
@@ -217,7 +219,7 @@ void reconnectAfterEnd(DWORD channel)
 {
     ControlUpdate text;
     {
-        std::lock_guard<std::mutex> lock(reconnectLock);
+        MutexLock lock(player.reconnectLock);
         if (phase != Phase::Watching || channel != watched || !stationUrl)
             return;
         watched = 0;
@@ -230,7 +232,7 @@ void reconnectAfterEnd(DWORD channel)
 
 bool reconnectWillFollow()
 {
-    std::lock_guard<std::mutex> lock(reconnectLock);
+    MutexLock lock(player.reconnectLock);
     // A short answer can be downloaded to its end while the station's own
     // connect thread is still inside the create, before the stream is
     // watched: that station is connected again all the same once it has

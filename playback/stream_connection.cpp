@@ -26,9 +26,8 @@ namespace {
 // Station changes are numbered; a connect thread acts only while its number
 // is the latest. installLock makes "am I still the latest?" and what follows
 // one step, so two streams are never installed and none is left without a
-// handle to free it. Lock order: installLock, then recordLock.
+// handle to free it.
 std::atomic<unsigned> latestConnection{0};
-Mutex& installLock = *new Mutex;  // never destroyed: see player_state.cpp
 thread_local unsigned myConnection = 0;
 // 0 for a connection the user made; an automatic try's ticket otherwise.
 thread_local unsigned myReconnectTry = 0;
@@ -115,7 +114,7 @@ void connectStream(void* argument)
 {
     char* url = static_cast<char*>(argument);
     {
-        MutexLock lock(installLock);
+        MutexLock lock(player.installLock);
         if (!isLatest()) {
             free(url);
             return;
@@ -130,7 +129,7 @@ void connectStream(void* argument)
     int createError = stream ? BASS_OK : BASS_ErrorGetCode();
     free(url);
     {
-        MutexLock lock(installLock);
+        MutexLock lock(player.installLock);
         if (!isLatest()) {
             BASS_StreamFree(stream);
             return;
@@ -149,7 +148,7 @@ void connectStream(void* argument)
     }
     if (!stream)
         reportFailure(createError);
-    MutexLock lock(installLock);
+    MutexLock lock(player.installLock);
     if (!isLatest())
         return;
     showStationHeaders(stream);

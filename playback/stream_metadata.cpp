@@ -17,11 +17,10 @@
 namespace {
 
 // Makes each title update one step from reading the tags to deciding, so of
-// two overlapping calls the one that decides last has read the latest tags.
-// Lock order: titleLock, then recordLock. The engine is asked for tags under
-// titleLock only: recordLock is never held across an engine call, since the
-// download callback waits for it.
-Mutex& titleLock = *new Mutex;  // never destroyed, as the player's state
+// two overlapping calls the one that decides last has read the latest tags
+// (player.titleLock). The engine is asked for tags under titleLock only:
+// recordLock is never held across an engine call, since the download
+// callback waits for it.
 
 // The ICY title last acted on, and its stream, so that one title ends a record
 // file once however many metadata texts or calls repeat it. Guarded by
@@ -87,7 +86,7 @@ void applyOggLocked(const OggTitle& ogg, std::vector<ControlUpdate>& updates) RE
 
 std::vector<ControlUpdate> decideTitleUpdate()
 {
-    MutexLock order(titleLock);
+    MutexLock order(player.titleLock);
     HSTREAM stream = player.stream;
     TitleTags tags = readTitleTags(stream);
     std::vector<ControlUpdate> updates;

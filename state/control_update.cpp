@@ -11,8 +11,7 @@ namespace {
 std::atomic<uint64_t> lastDecided{0};
 // Never destroyed, like the player's state: a connect thread that outlives
 // exit may still send.
-Mutex& sendLock = *new Mutex;  // never taken while recordLock is held
-std::map<int, uint64_t>& lastSent GUARDED_BY(sendLock) = *new std::map<int, uint64_t>;  // control id -> order of its last update
+std::map<int, uint64_t>& lastSent GUARDED_BY(player.sendLock) = *new std::map<int, uint64_t>;  // control id -> order of its last update
 
 }  // namespace
 
@@ -31,7 +30,7 @@ void sendUpdate(const ControlUpdate& update)
 {
     if (update.control == 0)
         return;
-    MutexLock lock(sendLock);
+    MutexLock lock(player.sendLock);
     uint64_t& sent = lastSent[update.control];
     if (update.order < sent)
         return;

@@ -1,21 +1,6 @@
-// The player's one process-wide state record. Every Part reads and writes it
-// directly; beside each field stands who owns it.
-//
-// The program's locks, and the order in which they may be taken (a lock is
-// only ever taken while holding locks above it in this list):
-//   1. installLock (stream_connection.cpp): a connection's check that it is
-//      still the latest, and the steps that install and fit out its stream.
-//   2. titleLock (stream_metadata.cpp): one title update, from reading the
-//      tags to deciding what changes.
-//   3. player.recordLock: the recording fields below, for the whole of each
-//      recording operation.
-//   4. sendLock (control_update.cpp): the order of control updates; never
-//      taken while recordLock is held (updates are decided under recordLock
-//      and sent after it).
-// No lock is held while a message box is shown or an engine call that may
-// wait for a callback is made under recordLock; window messages never wait
-// for the dialog's thread, so sending them under installLock is safe.
-// Clang's -Wthread-safety checks the GUARDED_BY and REQUIRES annotations.
+// The player's one process-wide state record, and the program's locks.
+// Every layer of the program reads and writes it directly; beside each field
+// stands who owns it, or the lock that guards it.
 #pragma once
 
 #include <atomic>
@@ -50,7 +35,32 @@ struct PlayerState {
     int recordEnabled GUARDED_BY(recordLock) = 0;
     unsigned recordConnection GUARDED_BY(recordLock) = 0;  // the connection whose downloads are heard
 
-    Mutex recordLock;
+    // The program's locks, all of them, and the one order in which they may
+    // be taken: a lock is only ever taken while holding none that comes after
+    // it here (ACQUIRED_AFTER states the order to clang's analysis).
+    // No lock is held while a message box is shown, and none across an engine
+    // call that may wait for a callback while recordLock is held; window
+    // messages never wait for the dialog's thread, so sending them under a
+    // lock is safe. Clang's -Wthread-safety checks the GUARDED_BY and
+    // REQUIRES annotations.
+
+    // A connection's check that it is still the latest, and the steps that
+    // install and fit out its stream (stream_connection.cpp).
+    Mutex installLock;
+    // One title update, from reading the tags to deciding what changes
+    // (stream_metadata.cpp).
+    Mutex titleLock ACQUIRED_AFTER(installLock);
+    // The recording fields above and the recorder's, for the whole of each
+    // recording operation; the download callback waits for it, so no engine
+    // call that waits for a callback is made under it.
+    Mutex recordLock ACQUIRED_AFTER(titleLock);
+    // The reconnect schedule (reconnect.cpp); held only across the window
+    // layer's timer calls, with texts sent after it is released.
+    Mutex reconnectLock ACQUIRED_AFTER(recordLock);
+    // The order of control updates (control_update.cpp); a leaf: taken under
+    // installLock, never while titleLock, recordLock or reconnectLock is held
+    // (updates are decided under those and sent after them).
+    Mutex sendLock ACQUIRED_AFTER(installLock);
 };
 
 extern PlayerState& player;  // lives until the process ends
