@@ -38,12 +38,12 @@ int sliderPosition(int index)
 
 // The top of a slider is position 0, so the top gives +10 dB and the bottom
 // -10 dB, one decibel a step.
-void applyBandGain(int band, int position)
+void applyBandGain(HFX band, int position)
 {
     BASS_DX8_PARAMEQ params{};
-    BASS_FXGetParameters(player.eqBand[band], &params);
+    BASS_FXGetParameters(band, &params);
     params.fGain = static_cast<float>(10 - position);
-    BASS_FXSetParameters(player.eqBand[band], &params);
+    BASS_FXSetParameters(band, &params);
 }
 
 // A logarithmic taper: the mix falls slowly near the top and steeply near the
@@ -55,23 +55,30 @@ float reverbMixFor(int position)
     return static_cast<float>(20.0 * std::log(1.0 - position / 20.0));
 }
 
-void applyReverbMix(int position)
+void applyReverbMix(HFX reverb, int position)
 {
     BASS_DX8_REVERB params{};
-    BASS_FXGetParameters(player.reverbEffect, &params);
+    BASS_FXGetParameters(reverb, &params);
     params.fReverbMix = reverbMixFor(position);
-    BASS_FXSetParameters(player.reverbEffect, &params);
+    BASS_FXSetParameters(reverb, &params);
 }
 
-void setBandCentres()
+void applySlider(const HFX* bands, HFX reverb, int index)
+{
+    int position = sliderPosition(index);
+    if (index == kReverbSlider)
+        applyReverbMix(reverb, position);
+    else
+        applyBandGain(bands[index], position);
+}
+
+void setBandCentre(HFX band, float centre)
 {
     BASS_DX8_PARAMEQ params{};
     params.fBandwidth = kBandWidth;
     params.fGain = 0.0f;
-    for (int band = 0; band < kBandCount; ++band) {
-        params.fCenter = kBandCentre[band];
-        BASS_FXSetParameters(player.eqBand[band], &params);
-    }
+    params.fCenter = centre;
+    BASS_FXSetParameters(band, &params);
 }
 
 const Preset* findPreset(int commandId)
@@ -86,13 +93,25 @@ const Preset* findPreset(int commandId)
 
 // Runs on the connect thread. A failed stream or a refused effect leaves a
 // handle of 0, on which every later parameter call fails harmlessly.
+// The effects are fitted out before the dialog's thread can see them: a
+// slider moved meanwhile would otherwise read the engine's defaults (its
+// centre and width) and write them back with its gain, for the whole stream.
+// The sliders are read once more after publishing, so a move made between
+// the first reading and the publishing still counts.
 void createStreamEffects()
 {
     HSTREAM stream = player.stream;
-    for (auto& band : player.eqBand)
-        band = BASS_ChannelSetFX(stream, BASS_FX_DX8_PARAMEQ, 0);
-    player.reverbEffect = BASS_ChannelSetFX(stream, BASS_FX_DX8_REVERB, 0);
-    setBandCentres();
+    HFX bands[kBandCount];
+    for (int band = 0; band < kBandCount; ++band) {
+        bands[band] = BASS_ChannelSetFX(stream, BASS_FX_DX8_PARAMEQ, 0);
+        setBandCentre(bands[band], kBandCentre[band]);
+    }
+    HFX reverb = BASS_ChannelSetFX(stream, BASS_FX_DX8_REVERB, 0);
+    for (int index = 0; index <= kReverbSlider; ++index)
+        applySlider(bands, reverb, index);
+    for (int band = 0; band < kBandCount; ++band)
+        player.eqBand[band] = bands[band];
+    player.reverbEffect = reverb;
     for (int index = 0; index <= kReverbSlider; ++index)
         applyEffectSlider(index);
 }
@@ -103,11 +122,10 @@ void applyEffectSlider(int index)
 {
     if (index < 0 || index > kReverbSlider)
         return;
-    int position = sliderPosition(index);
-    if (index == kReverbSlider)
-        applyReverbMix(position);
-    else
-        applyBandGain(index, position);
+    HFX bands[kBandCount];
+    for (int band = 0; band < kBandCount; ++band)
+        bands[band] = player.eqBand[band];
+    applySlider(bands, player.reverbEffect, index);
 }
 
 void applyEffectPreset(int commandId)

@@ -1,10 +1,13 @@
 // The equaliser and reverb as a listener hears them: three tones streamed to
 // the player, sliders and presets used through the window, the device's
 // output captured by SDL's disk driver and measured.
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <thread>
 
 #include "engine/bass.h"
+#include "playback/equalizer.h"
 #include "platform/testing.h"
 #include "tests/support/disk_output.h"
 #include "tests/support/fixtures.h"
@@ -164,6 +167,39 @@ TEST_F(EqualizerTest, PresetsSetTheSlidersAndTheSound)
         for (int band = 0; band < 3; ++band)
             EXPECT_NEAR(gains[band] - flat[band], c.gains[band], 1) << band;
     }
+}
+
+// A slider moved while a stream's effects are being set up must not hand
+// the engine's default centre and width to the new band: each band keeps its
+// own centre, and the gain is the slider's.
+TEST_F(EqualizerTest, SliderMovedDuringSetUpKeepsTheBandsCentres)
+{
+    play(0);
+    moveSlider(IDC_EFFECT0, 4);
+    std::atomic<bool> done{false};
+    std::thread mover([&] {
+        while (!done)
+            applyEffectSlider(0);
+    });
+    const float centres[] = {125, 1000, 10000};
+    bool allKept = true;
+    for (int round = 0; round < 300 && allKept; ++round) {
+        HFX old[4] = {player.eqBand[0], player.eqBand[1], player.eqBand[2], player.reverbEffect};
+        createStreamEffects();
+        for (HFX fx : old)
+            BASS_ChannelRemoveFX(player.stream, fx);
+        for (int band = 0; band < 3; ++band) {
+            BASS_DX8_PARAMEQ params{};
+            BASS_FXGetParameters(player.eqBand[band], &params);
+            allKept = allKept && params.fCenter == centres[band] && params.fBandwidth == 18.0f;
+        }
+    }
+    done = true;
+    mover.join();
+    EXPECT_TRUE(allKept);
+    BASS_DX8_PARAMEQ low{};
+    ASSERT_TRUE(BASS_FXGetParameters(player.eqBand[0], &low));
+    EXPECT_EQ(low.fGain, 6.0f);
 }
 
 }  // namespace
