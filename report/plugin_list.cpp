@@ -29,20 +29,29 @@ bool appendFormatLine(const BASS_PLUGINFORM& format)
 
 }  // namespace
 
+char* pluginSearchPattern(char* path, size_t size, size_t length)
+{
+    char* slash = length > 0 && length < size ? strrchr(path, '/') : nullptr;
+    // The pattern and its NUL go after the slash; a path that leaves no room
+    // for both (or that the buffer cut short) searches nowhere.
+    if (!slash || static_cast<size_t>(slash + 1 - path) + sizeof kPluginPattern > size)
+        return nullptr;
+    strcpy(slash + 1, kPluginPattern);
+    *slash = '\0';
+    return slash + 1;
+}
+
 void loadPlugins()
 {
     char path[260];
     DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    char* slash = strrchr(path, '/');
-    // A program path too long for the buffer leaves no room for the pattern.
-    if (length == 0 || length >= sizeof path || !slash || slash + sizeof kPluginPattern > path + sizeof path)
+    char* pattern = pluginSearchPattern(path, sizeof path, length);
+    if (!pattern)
         return;
-    strcpy(slash + 1, kPluginPattern);
-    *slash = '\0';
     // Once a line does not fit, later plug-ins are still loaded (their
     // formats play) but listed no more.
     bool full = false;
-    for (const std::string& name : findFiles(path, slash + 1)) {
+    for (const std::string& name : findFiles(path, pattern)) {
         HPLUGIN plugin = BASS_PluginLoad(name.c_str(), 0);
         const BASS_PLUGININFO* info = BASS_PluginGetInfo(plugin);
         for (DWORD i = 0; info && !full && i < info->formatc; ++i)

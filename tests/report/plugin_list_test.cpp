@@ -51,6 +51,25 @@ TEST(PluginList, EachFormatOfEachPluginInSearchOrderAndNothingForOtherFiles) {
     EXPECT_EQ(text.back(), '\n');
 }
 
+// Every path length around the end of the 260-byte buffer: the pattern and
+// its NUL stay inside it, and a path with no room for them searches nowhere.
+TEST(PluginList, SearchPatternStaysInsideThePathBuffer) {
+    for (size_t length = 240; length < 260; ++length) {
+        char buffer[261];
+        memset(buffer, 'd', sizeof buffer);
+        buffer[length] = '\0';
+        buffer[length - 3] = '/';  // a program name of two characters
+        char* pattern = pluginSearchPattern(buffer, 260, length);
+        EXPECT_EQ(buffer[260], 'd') << length;
+        size_t needed = length - 2 + strlen("bass*.so") + 1;
+        ASSERT_EQ(pattern != nullptr, needed <= 260) << length;
+        if (pattern) {
+            EXPECT_STREQ(pattern, "bass*.so");
+            EXPECT_EQ(strlen(buffer), length - 3);
+        }
+    }
+}
+
 TEST(PluginLoad, RefusesFilesThatAreNoPluginsEachWithItsReason) {
     struct Case {
         const char* file;
