@@ -24,7 +24,6 @@ namespace {
 
 std::mutex handlerLock;
 MessageBoxHandler handler;  // guarded by handlerLock
-int boxesOnDialogThread = 0;  // dialog's thread only: its boxes open one inside another
 
 QMessageBox::StandardButtons buttonsFor(UINT type) {
     switch (type & MB_TYPEMASK) {
@@ -120,8 +119,6 @@ void setMessageBoxHandler(MessageBoxHandler h) {
     handler = std::move(h);
 }
 
-bool dialogThreadInBox() { return boxesOnDialogThread > 0; }
-
 }  // namespace platform::detail
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
@@ -145,9 +142,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     if (onGuiThread()) {
         QMessageBox* box = makeBox(request);
         QPointer<QMessageBox> guard(box);
-        ++boxesOnDialogThread;
         const int button = box->exec();
-        --boxesOnDialogThread;
         delete guard.data();
         return resultOf(button);
     }

@@ -12,9 +12,4 @@ using MessageBoxHandler = std::function<int(HWND owner, const char* text, const 
 // An empty handler shows real boxes again.
 void setMessageBoxHandler(MessageBoxHandler handler);
 
-// Dialog's thread: true while that thread itself waits in a box. The box
-// blocks the dialog procedure that shows it, so the procedure gets no timer
-// ticks meanwhile; messages sent from other threads are still delivered.
-bool dialogThreadInBox();
-
 }  // namespace platform::detail

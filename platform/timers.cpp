@@ -7,7 +7,6 @@
 
 #include "platform/dialog_events.h"
 #include "platform/gui_thread.h"
-#include "platform/message_box.h"
 
 using namespace platform::detail;
 
@@ -37,11 +36,9 @@ void onTick(const std::weak_ptr<DialogState>& weak, UINT_PTR id, unsigned genera
         // and for the painting.
         const DrainAtEnd drain;
         if (proc) proc(d->hwnd, WM_TIMER, id, tickCount());
-        // A box shown by the dialog procedure itself (the Info box) blocks
-        // it: its own ticks wait, so the meters stand still behind the box.
-        // A timer with a procedure of its own (the reconnect count-down) is
-        // no part of the dialog procedure and goes on.
-        else if (!dialogThreadInBox()) callDialogProc(*d, WM_TIMER, id, 0);
+        // A box's modal loop goes on dispatching the window's messages, its
+        // timers' ticks among them: the meters move behind the Info box.
+        else callDialogProc(*d, WM_TIMER, id, 0);
     }
     if (d->widget) QCoreApplication::sendPostedEvents(d->widget, QEvent::UpdateRequest);
 }

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <thread>
@@ -96,8 +97,8 @@ void countTick(HWND, UINT, UINT_PTR, DWORD)
     ++procTicks;
 }
 
-// The box blocks the dialog procedure that shows it: its timer waits, while
-// a timer with a procedure of its own goes on.
+// The box's modal loop goes on delivering the window's timers: the dialog
+// procedure's and one with a procedure of its own.
 TEST_F(MessageBoxTest, ABoxOnTheDialogThreadIsModalAndAnswers)
 {
     ASSERT_NE(open(), nullptr);
@@ -109,15 +110,19 @@ TEST_F(MessageBoxTest, ABoxOnTheDialogThreadIsModalAndAnswers)
     QString text;
     std::optional<size_t> ticksAtOpen;
     size_t ticksWhileOpen = 0;
+    auto opened = std::chrono::steady_clock::now();
     QTimer closer;
     closer.setInterval(10);
     QObject::connect(&closer, &QTimer::timeout, [&] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            if (!ticksAtOpen)
+            if (!ticksAtOpen) {
                 ticksAtOpen = messages(WM_TIMER).size();
-            if (procTicks < 3)
-                return;
+                opened = std::chrono::steady_clock::now();
+            }
             ticksWhileOpen = messages(WM_TIMER).size() - *ticksAtOpen;
+            bool late = std::chrono::steady_clock::now() - opened > std::chrono::seconds(60);
+            if ((procTicks < 3 || ticksWhileOpen < 3) && !late)
+                return;
             icon = box->icon();
             text = box->text();
             box->button(QMessageBox::Ok)->click();
@@ -125,9 +130,8 @@ TEST_F(MessageBoxTest, ABoxOnTheDialogThreadIsModalAndAnswers)
     });
     closer.start();
     EXPECT_EQ(MessageBoxA(dialog, "Stations file not found!\n(error code: 0)", "BASS Error!", MB_OK), IDOK);
-    EXPECT_EQ(ticksWhileOpen, 0u) << "the dialog procedure ticked behind its own box";
-    const size_t ticks = messages(WM_TIMER).size();
-    EXPECT_TRUE(pumpUntil([&] { return messages(WM_TIMER).size() > ticks; }));
+    EXPECT_GE(ticksWhileOpen, 3u) << "the dialog procedure missed its ticks behind its own box";
+    EXPECT_GE(procTicks, 3);
     EXPECT_EQ(icon, QMessageBox::NoIcon);
     EXPECT_EQ(text, "Stations file not found!\n(error code: 0)");
 }

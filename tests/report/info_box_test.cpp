@@ -36,10 +36,10 @@ TEST_F(InfoBoxTest, InfoShowsTheReportInItsBoxEachPress)
     EXPECT_NE(text.find("\n\n\n IP:   "), std::string::npos) << text;
 }
 
-// A real box blocks the dialog's thread: the meters stand still (zeroed here
-// when it opens, the tone would lift them at the next tick), while the stream
-// and the recorder, on the engine's threads, go on.
-TEST_F(InfoBoxTest, WhileTheBoxIsOpenTheMetersStopTheStreamPlaysAndRecordingGoesOn)
+// A real box runs its own loop on the dialog's thread, which goes on ticking:
+// the meters (zeroed here when it opens) are lifted again by the tone, while
+// the stream and the recorder, on the engine's threads, go on.
+TEST_F(InfoBoxTest, WhileTheBoxIsOpenTheMetersMoveTheStreamPlaysAndRecordingGoesOn)
 {
     testsupport::RecordFolderGuard folder;
     test::StreamServer server;
@@ -71,14 +71,14 @@ TEST_F(InfoBoxTest, WhileTheBoxIsOpenTheMetersStopTheStreamPlaysAndRecordingGoes
             send(IDC_LEVEL_LEFT, PBM_SETPOS);
         }
         grown = now - atOpen;
-        meterWhileOpen = send(IDC_LEVEL_LEFT, PBM_GETPOS);
-        if (grown > 32000 || std::chrono::steady_clock::now() - opened > std::chrono::seconds(60))
+        meterWhileOpen = std::max(meterWhileOpen, send(IDC_LEVEL_LEFT, PBM_GETPOS));
+        if ((grown > 32000 && meterWhileOpen > 0) || std::chrono::steady_clock::now() - opened > std::chrono::seconds(60))
             box->button(QMessageBox::Ok)->click();
     });
     watcher.start(20);
     platform::testing::click(item(IDC_INFO));
     EXPECT_GT(grown, 32000u);
-    EXPECT_EQ(meterWhileOpen, 0);
+    EXPECT_GT(meterWhileOpen, 0);
     EXPECT_NE(player.stream, 0u);
     ASSERT_TRUE(pumpUntil(meterShowsTheTone, 60000));
 }
