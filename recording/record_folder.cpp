@@ -54,6 +54,16 @@ void makeFolders(const std::string& path)
         mkdir(path.substr(0, slash).c_str(), 0777);
 }
 
+// The install rules put the program in <prefix>/lib/tunelark/. There it never
+// writes into its own folder, whoever runs it: a folder made there as root
+// would outlive the package's removal.
+bool isInstalledFolder(const std::string& programDir)
+{
+    const std::string installed = "/lib/tunelark/";
+    return programDir.size() >= installed.size() &&
+           programDir.compare(programDir.size() - installed.size(), installed.size(), installed) == 0;
+}
+
 }  // namespace
 
 std::string programFolder()
@@ -67,7 +77,7 @@ std::string programFolder()
 
 std::string recordFolderFor(const std::string& programDir)
 {
-    if (access(programDir.c_str(), W_OK) == 0)
+    if (!isInstalledFolder(programDir) && access(programDir.c_str(), W_OK) == 0)
         return programDir + "record/";
     std::string home = homeFolder();
     if (home.empty() || home[0] != '/')

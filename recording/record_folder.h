@@ -1,6 +1,7 @@
 // Where recordings go: the "record" folder beside the program file when the
 // program's folder is writable (run from its build folder), else the user's
-// music folder under "Tunelark/" (installed, e.g. in /usr/lib/tunelark).
+// music folder under "Tunelark/"; always there for an installed program
+// (in <prefix>/lib/tunelark/), even one its user could write into.
 #pragma once
 
 #include <string>
@@ -9,7 +10,8 @@
 std::string programFolder();
 // The record folder for a program that lives in `programDir` (ending in '/'),
 // with a trailing '/'. Chooses the music folder when `programDir` cannot be
-// written, and then makes that folder and its parents.
+// written or is the installed program's, and then makes that folder and its
+// parents.
 std::string recordFolderFor(const std::string& programDir);
 // recordFolderFor(programFolder()).
 std::string recordFolder();

@@ -29,6 +29,10 @@ TEST(RecordFolder, BesideAWritableProgramElseInTheMusicFolder)
     EXPECT_EQ(recordFolderFor(installed), home + "/Music/Tunelark/");
     EXPECT_TRUE(isFolder(home + "/Music/Tunelark"));
     EXPECT_FALSE(isFolder(installed));
+    // Installed and writable (run by root): still not into its own prefix.
+    std::system(("mkdir -p '" + installed + "'").c_str());
+    EXPECT_EQ(recordFolderFor(installed), home + "/Music/Tunelark/");
+    EXPECT_FALSE(isFolder(installed + "record"));
     mkdir((home + "/.config").c_str(), 0755);
     const auto musicDir = [&](const std::string& value) {
         std::ofstream(home + "/.config/user-dirs.dirs") << "# set by xdg-user-dirs\nXDG_MUSIC_DIR=\"" << value << "\"\n";
