@@ -191,12 +191,13 @@ def check_without_bus(folder):
     player = start_player(folder, dict(env, SDL_AUDIODRIVER="dummy"), "nobus.log", runtime)
     wait_for("window without a bus", lambda: windows("^Tunelark"))
     assert player.poll() is None
-    # Started again while it runs behind another window: it comes forward.
-    window = windows("^Tunelark")[0]
-    subprocess.run(["xdotool", "windowfocus", "--sync", subprocess.check_output(["xdotool", "search", "--maxdepth", "0", ""]).split()[0]])
-    assert focused() != window
+    # Started again while another window has the input: the running one comes forward.
+    other = subprocess.Popen(["xlogo"], stderr=subprocess.DEVNULL)
+    wait_for("another window", lambda: windows("^xlogo"))
+    subprocess.run(["xdotool", "windowfocus", "--sync", windows("^xlogo")[0]], check=True, timeout=30)
     assert start_player(folder, dict(env, SDL_AUDIODRIVER="dummy"), "second.log", runtime).wait(timeout=60) == 0
-    wait_for("the running player's window forward", lambda: focused() == window)
+    wait_for("the running player's window forward", lambda: focused() == windows("^Tunelark")[0])
+    other.terminate()
     player.terminate()
     player.wait(timeout=60)
     with open(os.path.join(folder, "nobus.log")) as log:
