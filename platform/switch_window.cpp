@@ -55,15 +55,28 @@ void giveInput(xcb_connection_t* x, xcb_window_t window) {
     xcb_flush(x);
 }
 
+// A window with a box open comes forward with its box on top, and the box
+// takes the input, as the window itself refuses it meanwhile.
+QWidget& raiseWithBoxes(QWidget& w) {
+    w.raise();
+    QWidget* top = &w;
+    for (QWidget* child : w.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!child->isWindow() || !child->isVisible()) continue;
+        child->raise();
+        top = child;
+    }
+    return *top;
+}
+
 void switchTo(QWidget& w) {
     w.showNormal();
-    w.raise();
+    QWidget& target = raiseWithBoxes(w);
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !w.windowHandle()) {
-        w.activateWindow();
+    if (!x11 || !target.windowHandle()) {
+        target.activateWindow();
         return;
     }
-    giveInput(x11->connection(), static_cast<xcb_window_t>(w.winId()));
+    giveInput(x11->connection(), static_cast<xcb_window_t>(target.winId()));
 }
 
 }  // namespace

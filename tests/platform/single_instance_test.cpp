@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/gui_thread.h"
 #include "platform/single_instance.h"
 #include "tests/support/wait_until.h"
 
@@ -83,7 +82,10 @@ TEST_F(SingleInstanceTest, KnocksReachTheHolderEvenBeforeItWatches)
     ASSERT_EQ(childTries(holder, runtimeDir.c_str()), 10);  // a holder that ended leaves its socket
     ASSERT_TRUE(acquireSingleInstance(holder.c_str()));
     ASSERT_EQ(childTries(holder, runtimeDir.c_str()), 11);  // while the holder still starts up
-    platform::detail::ensureApplication();
+    int argc = 1;
+    char program[] = "single_instance_test";
+    char* argv[] = {program, nullptr};
+    QCoreApplication application(argc, argv);
     int knocks = 0;
     watchForKnocks(holder.c_str(), [&knocks] { ++knocks; });
     const auto heard = [&knocks](int count) {
