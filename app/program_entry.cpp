@@ -25,9 +25,12 @@ INT_PTR entryDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 int programEntry(void (*onMainWindowReady)(HWND mainWindow))
 {
     // A second player would fight the first for the sound device and the
-    // record folder's numbering; it ends quietly instead.
-    if (!acquireSingleInstance("tunelark"))
+    // record folder's numbering. It asks the running one to come forward
+    // (the user started the player to see it) and ends.
+    if (!acquireSingleInstance("tunelark")) {
+        knockOnRunningInstance("tunelark");
         return 0;
+    }
     registerMainDialogResources();
     mainWindowReady = onMainWindowReady;
     return static_cast<int>(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,

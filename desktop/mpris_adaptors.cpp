@@ -61,14 +61,24 @@ void MprisPlayerAdaptor::setVolume(double volume)
     service_->setVolume(volume);
 }
 
-void MprisPlayerAdaptor::Next()
+bool MprisPlayerAdaptor::canGoNext() const
 {
-    service_->next();
+    return service_->canGoNext();
 }
 
-void MprisPlayerAdaptor::Previous()
+bool MprisPlayerAdaptor::canGoPrevious() const
 {
-    service_->previous();
+    return service_->canGoPrevious();
+}
+
+void MprisPlayerAdaptor::Next(const QDBusMessage& message)
+{
+    service_->next(message);
+}
+
+void MprisPlayerAdaptor::Previous(const QDBusMessage& message)
+{
+    service_->previous(message);
 }
 
 void MprisPlayerAdaptor::Pause()
@@ -104,5 +114,5 @@ void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath&, qlonglong)
 // The player plays only the stations of its list, chosen in the window.
 void MprisPlayerAdaptor::OpenUri(const QString&, const QDBusMessage& message)
 {
-    service_->refuse(message, "Tunelark plays the stations of its list; choose one there");
+    service_->refuse(message, QDBusError::NotSupported, "Tunelark plays the stations of its list; choose one there");
 }

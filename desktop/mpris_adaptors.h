@@ -48,8 +48,8 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(qlonglong Position READ position)
     Q_PROPERTY(double MinimumRate READ one)
     Q_PROPERTY(double MaximumRate READ one)
-    Q_PROPERTY(bool CanGoNext READ yes)
-    Q_PROPERTY(bool CanGoPrevious READ yes)
+    Q_PROPERTY(bool CanGoNext READ canGoNext)
+    Q_PROPERTY(bool CanGoPrevious READ canGoPrevious)
     Q_PROPERTY(bool CanPlay READ yes)
     Q_PROPERTY(bool CanPause READ yes)
     Q_PROPERTY(bool CanSeek READ no)
@@ -61,6 +61,8 @@ public:
     QVariantMap metadata() const;
     double volume() const;
     void setVolume(double volume);
+    bool canGoNext() const;
+    bool canGoPrevious() const;
     // A radio stream plays at its own pace from where the station is.
     double one() const { return 1.0; }
     void setRate(double) {}
@@ -69,8 +71,8 @@ public:
     bool no() const { return false; }
 
 public Q_SLOTS:
-    void Next();
-    void Previous();
+    void Next(const QDBusMessage& message);
+    void Previous(const QDBusMessage& message);
     void Pause();
     void PlayPause();
     void Stop();

@@ -12,6 +12,7 @@
 #include "desktop/station_address.h"
 #include "desktop/window_input.h"
 #include "state/resource_ids.h"
+#include "platform/message_box.h"
 
 namespace {
 
@@ -52,6 +53,18 @@ double MprisService::volume()
     return volume_;
 }
 
+bool MprisService::canGoNext()
+{
+    refresh();
+    return canGoNext_;
+}
+
+bool MprisService::canGoPrevious()
+{
+    refresh();
+    return canGoPrevious_;
+}
+
 void MprisService::setVolume(double volume)
 {
     if (const auto position = sliderPositionOf(volume))
@@ -78,15 +91,25 @@ void MprisService::pause()
         playPause();
 }
 
-void MprisService::next()
+void MprisService::next(const QDBusMessage& call)
 {
-    stepStationList(mainWindow_, 1);
-    refresh();
+    stepStations(call, 1);
 }
 
-void MprisService::previous()
+void MprisService::previous(const QDBusMessage& call)
 {
-    stepStationList(mainWindow_, -1);
+    stepStations(call, -1);
+}
+
+// Each failing station shows its error box; stepping on behind it would
+// pile them up, which the window's own input cannot do.
+void MprisService::stepStations(const QDBusMessage& call, int step)
+{
+    if (!IsWindowEnabled(mainWindow_)) {
+        refuse(call, QDBusError::Failed, "Tunelark shows a message; close it first");
+        return;
+    }
+    stepStationList(mainWindow_, step);
     refresh();
 }
 
@@ -95,16 +118,22 @@ void MprisService::raise()
     bringWindowForward(mainWindow_);
 }
 
-// The reply leaves before the button ends the program.
+// The reply leaves before the button ends the program. A box of the
+// player (the Info box) holds the dialog's thread in a loop of its own, in
+// which the dialog cannot end: the boxes are closed first, and the button
+// pressed once their loops have returned.
 void MprisService::quit()
 {
-    QTimer::singleShot(0, this, [this] { pressExitButton(mainWindow_); });
+    QTimer::singleShot(0, this, [this] {
+        closeMessageBoxes(mainWindow_);
+        QTimer::singleShot(0, this, [this] { pressExitButton(mainWindow_); });
+    });
 }
 
-void MprisService::refuse(const QDBusMessage& call, const QString& reason)
+void MprisService::refuse(const QDBusMessage& call, QDBusError::ErrorType error, const QString& reason)
 {
     call.setDelayedReply(true);
-    bus_.send(call.createErrorReply(QDBusError::NotSupported, reason));
+    bus_.send(call.createErrorReply(error, reason));
 }
 
 void MprisService::refresh()
@@ -121,17 +150,38 @@ void MprisService::refresh()
     const double volume = volumeOf(view.volume);
     if (!looked_ || volume != volume_)
         changed.insert("Volume", volume_ = volume);
-    const bool newStation = !looked_ || view.station != shown_.station || view.stationName != shown_.stationName;
-    if (newStation)
-        address_ = stationAddress(view.station);
-    if (newStation || view.title != shown_.title) {
-        metadata_ = metadataOf(view, address_, ++track_);
-        changed.insert("Metadata", metadata_);
-    }
+    lookAtStepping(view, changed);
+    lookAtSong(view, changed);
     shown_ = view;
     if (looked_ && !changed.isEmpty())
         announce(changed);
     looked_ = true;
+}
+
+void MprisService::lookAtStepping(const WindowView& view, QVariantMap& changed)
+{
+    const bool down = canStepStations(view, 1);
+    if (!looked_ || down != canGoNext_)
+        changed.insert("CanGoNext", canGoNext_ = down);
+    const bool up = canStepStations(view, -1);
+    if (!looked_ || up != canGoPrevious_)
+        changed.insert("CanGoPrevious", canGoPrevious_ = up);
+}
+
+void MprisService::lookAtSong(const WindowView& view, QVariantMap& changed)
+{
+    const bool newStation = !looked_ || view.station != shown_.station || view.stationName != shown_.stationName;
+    const bool newTitle = !looked_ || view.title != shown_.title;
+    if (newStation)
+        address_ = stationAddress(view.station);
+    // The connect thread empties the title as it starts: a title that
+    // appears after a station was chosen is that station's.
+    if (newTitle)
+        titleStation_ = view.station;
+    if (newStation || newTitle) {
+        metadata_ = metadataOf(view, address_, titleStation_ == view.station, ++track_);
+        changed.insert("Metadata", metadata_);
+    }
 }
 
 void MprisService::announce(const QVariantMap& changed)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusError>
 #include <QObject>
 #include <QTimer>
 #include <QVariantMap>
@@ -23,23 +24,29 @@ public:
     QString playbackStatus();
     QVariantMap metadata();
     double volume();
+    bool canGoNext();
+    bool canGoPrevious();
 
-    // What the person's input would do.
+    // What the person's input would do. A station change is refused while
+    // a box of the player is open, as the window refuses clicks then.
     void setVolume(double volume);
     void playPause();
     void play();
     void pause();
-    void next();
-    void previous();
+    void next(const QDBusMessage& call);
+    void previous(const QDBusMessage& call);
     void raise();
     void quit();
 
     // Answers a call with an error instead of its usual reply.
-    void refuse(const QDBusMessage& call, const QString& reason);
+    void refuse(const QDBusMessage& call, QDBusError::ErrorType error, const QString& reason);
 
 private:
+    void stepStations(const QDBusMessage& call, int step);
     // Reads the window and tells the bus what changed since the last look.
     void refresh();
+    void lookAtStepping(const WindowView& view, QVariantMap& changed);
+    void lookAtSong(const WindowView& view, QVariantMap& changed);
     void announce(const QVariantMap& changed);
 
     HWND mainWindow_;
@@ -50,8 +57,11 @@ private:
     WindowView shown_;      // the window at the last look
     QString status_;        // as last announced
     double volume_ = 0;     // as last announced
+    bool canGoNext_ = false;      // as last announced
+    bool canGoPrevious_ = false;  // as last announced
     QVariantMap metadata_;  // as last announced
     std::string address_;   // of the station in shown_
+    int titleStation_ = -1; // the row selected when the shown title appeared
     unsigned track_ = 0;    // raised with every new song or station
 };
 

@@ -18,7 +18,8 @@ QString shownText(const std::string& bytes)
     return QString::fromStdString(platform::displayTextUtf8(bytes));
 }
 
-QVariantMap metadataOf(const WindowView& view, const std::string& stationAddress, unsigned track)
+QVariantMap metadataOf(const WindowView& view, const std::string& stationAddress, bool titleIsStations,
+                       unsigned track)
 {
     QVariantMap map;
     if (view.station < 0) {
@@ -26,7 +27,8 @@ QVariantMap metadataOf(const WindowView& view, const std::string& stationAddress
         return map;
     }
     map.insert("mpris:trackid", QVariant::fromValue(QDBusObjectPath(QString("/org/tunelark/track/%1").arg(track))));
-    map.insert("xesam:title", shownText(view.title));
+    if (titleIsStations)
+        map.insert("xesam:title", shownText(view.title));
     // The list shows each name after two blanks of its own.
     map.insert("xesam:album", shownText(view.stationName).trimmed());
     // The address keeps the line end it had in the station file.
@@ -34,6 +36,16 @@ QVariantMap metadataOf(const WindowView& view, const std::string& stationAddress
     if (!url.isEmpty())
         map.insert("xesam:url", url);
     return map;
+}
+
+bool canStepStations(const WindowView& view, int step)
+{
+    if (!view.takesInput || view.stationCount <= 0)
+        return false;
+    if (view.station < 0)
+        return true;
+    const int next = view.station + step;
+    return next >= 0 && next < view.stationCount;
 }
 
 double volumeOf(int sliderPosition)

@@ -16,8 +16,16 @@ QString shownText(const std::string& bytes);
 
 // The Metadata map: mpris:trackid (/org/tunelark/track/<track>), the song
 // title, the station's name as album and its address as url. With no
-// station chosen, only the "no track" id.
-QVariantMap metadataOf(const WindowView& view, const std::string& stationAddress, unsigned track);
+// station chosen, only the "no track" id. The title is left out unless
+// titleIsStations: right after a station change the window still shows the
+// last station's title until the new connection empties it.
+QVariantMap metadataOf(const WindowView& view, const std::string& stationAddress, bool titleIsStations,
+                       unsigned track);
+
+// Whether a step through the station list (1 down, -1 up) would select
+// another station: not past either end (with no row selected either step
+// takes the first), and not while a box of the player refuses input.
+bool canStepStations(const WindowView& view, int step);
 
 // Volume 0.0..1.0 of a slider position 0..100.
 double volumeOf(int sliderPosition);

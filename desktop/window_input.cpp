@@ -1,6 +1,7 @@
 #include "desktop/window_input.h"
 
 #include "state/resource_ids.h"
+#include "platform/switch_window.h"
 
 void pressPauseButton(HWND mainWindow)
 {
@@ -38,6 +39,5 @@ void moveVolumeSlider(HWND mainWindow, int position)
 
 void bringWindowForward(HWND mainWindow)
 {
-    ShowWindow(mainWindow, SW_RESTORE);
-    SetForegroundWindow(mainWindow);
+    SwitchToThisWindow(mainWindow, TRUE);
 }

@@ -19,5 +19,7 @@ void stepStationList(HWND mainWindow, int step);
 // The volume slider dragged to position (0..100) and let go.
 void moveVolumeSlider(HWND mainWindow, int position);
 
-// The window shown, restored from the taskbar and brought to the front.
+// The window shown, restored from the taskbar and brought to the front
+// with the keyboard input, as the user asked for it (MPRIS Raise, the
+// player started again).
 void bringWindowForward(HWND mainWindow);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "state/resource_ids.h"
+#include "platform/message_box.h"
 
 namespace {
 
@@ -45,7 +46,9 @@ WindowView readWindowView(HWND mainWindow)
     view.volume = static_cast<int>(SendDlgItemMessageA(mainWindow, IDC_VOLUME, TBM_GETPOS, 0, 0));
     HWND list = GetDlgItem(mainWindow, IDC_STATIONS);
     view.station = static_cast<int>(SendMessageA(list, LB_GETCURSEL, 0, 0));
+    view.stationCount = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
     if (view.station >= 0)
         view.stationName = listRowText(list, view.station);
+    view.takesInput = IsWindowEnabled(mainWindow);
     return view;
 }

@@ -15,7 +15,9 @@ struct WindowView {
     std::string pauseCaption;  // "Pause" or "Play"
     int volume = 0;            // volume slider position, 0..100
     int station = -1;          // selected row of the station list, -1 for none
+    int stationCount = 0;      // rows of the station list
     std::string stationName;   // that row's text, "" for none
+    bool takesInput = true;    // false while a box of the player is open
 };
 
 // Any thread; cheap (a few control messages, no widget is touched).

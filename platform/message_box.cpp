@@ -2,6 +2,7 @@
 // box runs on the dialog's thread and only the caller waits for it.
 #include "platform/message_box.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QPointer>
@@ -10,9 +11,11 @@
 
 #include <condition_variable>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/gui_thread.h"
 #include "platform/qt_text.h"
@@ -24,6 +27,30 @@ namespace {
 
 std::mutex handlerLock;
 MessageBoxHandler handler;  // guarded by handlerLock
+
+std::mutex ownersLock;
+std::map<HWND, int> boxesByOwner;  // guarded by ownersLock: boxes asked for and not yet answered
+
+// Dialog's thread only: the boxes shown, with their owners.
+std::vector<std::pair<HWND, QPointer<QMessageBox>>> shownBoxes;
+
+// From the call of MessageBoxA until its return, the owner is disabled.
+class OwnerDisabled {
+public:
+    explicit OwnerDisabled(HWND owner) : owner_(owner) {
+        std::lock_guard guard(ownersLock);
+        ++boxesByOwner[owner_];
+    }
+    ~OwnerDisabled() {
+        std::lock_guard guard(ownersLock);
+        if (--boxesByOwner[owner_] == 0) boxesByOwner.erase(owner_);
+    }
+    OwnerDisabled(const OwnerDisabled&) = delete;
+    OwnerDisabled& operator=(const OwnerDisabled&) = delete;
+
+private:
+    HWND owner_;
+};
 
 QMessageBox::StandardButtons buttonsFor(UINT type) {
     switch (type & MB_TYPEMASK) {
@@ -73,7 +100,19 @@ QMessageBox* makeBox(const BoxRequest& r) {
     if (const auto d = findDialog(r.owner)) parent = d->widget.data();
     auto* box = new QMessageBox(iconFor(r.type), decodeText(r.caption), decodeText(r.text), buttonsFor(r.type), parent);
     box->setTextFormat(Qt::PlainText);
+    std::erase_if(shownBoxes, [](const auto& shown) { return shown.second.isNull(); });
+    shownBoxes.emplace_back(r.owner, box);
     return box;
+}
+
+// Dialog's thread.
+void closeBoxesOf(HWND owner) {
+    for (const auto& [boxOwner, box] : std::vector(shownBoxes)) {
+        if (boxOwner != owner || !box) continue;
+        const QList<QAbstractButton*> buttons = box->buttons();
+        if (buttons.size() == 1) buttons.front()->click();
+        else box->reject();
+    }
 }
 
 // The caller's side of a box shown for another thread.
@@ -121,8 +160,23 @@ void setMessageBoxHandler(MessageBoxHandler h) {
 
 }  // namespace platform::detail
 
+namespace platform {
+
+void closeMessageBoxes(HWND owner) {
+    if (onGuiThread()) closeBoxesOf(owner);
+    else postToGui([owner] { closeBoxesOf(owner); });
+}
+
+}  // namespace platform
+
+BOOL IsWindowEnabled(HWND window) {
+    std::lock_guard guard(ownersLock);
+    return boxesByOwner.count(window) ? FALSE : TRUE;
+}
+
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     BoxRequest request{owner, text ? text : "", caption ? caption : "Error", type};
+    const OwnerDisabled disabled(owner);
     MessageBoxHandler h;
     {
         std::lock_guard guard(handlerLock);

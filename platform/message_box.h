@@ -1,4 +1,5 @@
 // Message boxes may be replaced, for tests, by a function that answers them.
+// While a box is open its owner takes no input, as on Win32.
 #pragma once
 
 #include <functional>
@@ -13,3 +14,20 @@ using MessageBoxHandler = std::function<int(HWND owner, const char* text, const 
 void setMessageBoxHandler(MessageBoxHandler handler);
 
 }  // namespace platform::detail
+
+namespace platform {
+
+// Closes every message box owned by owner as a person would: by its only
+// button, or as Cancel when it has several (MessageBoxA then returns 0).
+// Any thread; the boxes close on the dialog's thread, a box asked for by
+// another thread and not shown yet is left to close with its owner.
+void closeMessageBoxes(HWND owner);
+
+}  // namespace platform
+
+using platform::closeMessageBoxes;
+
+// FALSE while a message box owned by window is open (from the moment
+// MessageBoxA is called, from any thread, until it returns): Win32 disables
+// a box's owner meanwhile, so clicks and keys on it are refused. Any thread.
+BOOL IsWindowEnabled(HWND window);

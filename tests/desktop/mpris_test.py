@@ -9,9 +9,11 @@ private session bus and X server:
 import array
 import json
 import os
+import re
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 PLAYER, SOURCE = sys.argv[1], sys.argv[2]
@@ -58,6 +60,27 @@ def output_peak(path, seconds=0.3):
     return max((abs(s) for s in samples), default=0.0)
 
 
+class SongSignals:
+    """The Metadata of every PropertiesChanged signal the player sends, in order."""
+
+    def __enter__(self):
+        rule = "type='signal',member='PropertiesChanged',path='/org/mpris/MediaPlayer2'"
+        self.monitor = subprocess.Popen(["dbus-monitor", "--session", rule], stdout=subprocess.PIPE, text=True)
+        self.lines = []
+        self.reader = threading.Thread(target=lambda: self.lines.extend(self.monitor.stdout), daemon=True)
+        self.reader.start()
+        wait_for("the monitor", lambda: any("member=NameLost" in line for line in self.lines))  # a monitor now
+        return self
+
+    def __exit__(self, *failed):
+        self.monitor.terminate()
+        self.reader.join(timeout=30)
+
+    def songs(self):
+        pairs = re.compile(r'string "(xesam:\w+)"\s+variant\s+string "([^"]*)"')
+        return [dict(pairs.findall(block)) for block in "".join(self.lines).split("\nsignal ") if "xesam:album" in block]
+
+
 def start_server(folder):
     song = os.path.join(SOURCE, "tools", "demo_audio", "01-severny-veter.mp3")
     server = subprocess.Popen([sys.executable, os.path.join(SOURCE, "tests", "support", "stream_server.py")],
@@ -76,8 +99,21 @@ def start_server(folder):
     return server, port
 
 
-def start_player(folder, env, log):
-    env = dict(env, XDG_RUNTIME_DIR=tempfile.mkdtemp(dir=folder), QT_QPA_PLATFORM="xcb")
+def windows(name):
+    find = ["xdotool", "search", "--onlyvisible", "--name", name]
+    return subprocess.run(find, capture_output=True, text=True).stdout.split()
+
+
+def press_in(window, key):
+    subprocess.run(["xdotool", "windowfocus", "--sync", window, "key", key], check=True, timeout=30)
+
+
+def focused():
+    return subprocess.run(["xdotool", "getwindowfocus"], capture_output=True, text=True).stdout.strip()
+
+
+def start_player(folder, env, log, runtime=None):
+    env = dict(env, XDG_RUNTIME_DIR=runtime or tempfile.mkdtemp(dir=folder), QT_QPA_PLATFORM="xcb")
     with open(os.path.join(folder, log), "w") as out:
         return subprocess.Popen([PLAYER], cwd=folder, env=env, stdout=out, stderr=subprocess.STDOUT)
 
@@ -90,6 +126,7 @@ def check_controls(folder, port):
 
     ctl("next")  # the first station, as the Down key
     wait_for("playing", lambda: ctl("status") == "Playing")
+    assert (bus_get("CanGoPrevious"), bus_get("CanGoNext")) == ("false", "true")
     assert ctl("metadata", "album") == "Alpha"
     assert ctl("metadata", "xesam:url") == "http://127.0.0.1:%d/a" % port
     wait_for("first title", lambda: ctl("metadata", "title") == "Alpha - One")
@@ -113,26 +150,54 @@ def check_controls(folder, port):
         wait_for("volume %s kept at %s" % (asked, kept), lambda: bus_get("Volume") == kept)
     wait_for("sound at volume 0.25", lambda: output_peak(sound) > 0.005)
 
-    ctl("next")
-    wait_for("second station", lambda: ctl("metadata", "album") == "Beta")
-    wait_for("Windows-1251 title as UTF-8", lambda: ctl("metadata", "title") == RUSSIAN)
+    with SongSignals() as signals:
+        ctl("next")
+        wait_for("second station", lambda: ctl("metadata", "album") == "Beta")
+        wait_for("Windows-1251 title as UTF-8", lambda: ctl("metadata", "title") == RUSSIAN)
+    first = next(song for song in signals.songs() if song.get("xesam:album") == "Beta")
+    assert not first.get("xesam:title", "").startswith("Alpha"), first
     ctl("previous")
     wait_for("first station again", lambda: ctl("metadata", "album") == "Alpha" and ctl("status") == "Playing")
     ctl("next")
     ctl("next")
     wait_for("Stopped after a failed connection", lambda: ctl("metadata", "album") == "Gone" and ctl("status") == "Stopped")
+    check_error_box_blocks_station_changes()
+    ctl("previous")
+    wait_for("Beta again", lambda: ctl("metadata", "album") == "Beta" and ctl("status") == "Playing")
 
     assert bus("org.mpris.MediaPlayer2.Raise").returncode == 0
+    press_in(windows("^Tunelark")[0], "alt+i")
+    wait_for("the Info box", lambda: windows("^Harkbox info"))
     assert bus("org.mpris.MediaPlayer2.Quit").returncode == 0
     assert player.wait(timeout=60) == 0
+    assert ctl("status") != "Playing"
+
+
+def check_error_box_blocks_station_changes():
+    """The window takes no clicks behind a box; the desktop's Next and
+    Previous wait for it as well, so boxes cannot pile up."""
+    wait_for("the error box", lambda: windows("^BASS Error"))
+    assert (bus_get("CanGoPrevious"), bus_get("CanGoNext")) == ("false", "false")
+    assert bus("org.mpris.MediaPlayer2.Player.Previous").returncode != 0
+    assert ctl("metadata", "album") == "Gone"
+    press_in(windows("^BASS Error")[0], "Return")
+    wait_for("the box closed", lambda: not windows("^BASS Error"))
+    wait_for("the end of the list", lambda: (bus_get("CanGoPrevious"), bus_get("CanGoNext")) == ("true", "false"))
 
 
 def check_without_bus(folder):
     env = {k: v for k, v in os.environ.items() if k != "DBUS_SESSION_BUS_ADDRESS"}
-    player = start_player(folder, dict(env, SDL_AUDIODRIVER="dummy"), "nobus.log")
-    find = ["xdotool", "search", "--onlyvisible", "--name", "^Tunelark"]
-    wait_for("window without a bus", lambda: subprocess.run(find, capture_output=True).returncode == 0)
+    runtime = tempfile.mkdtemp(dir=folder)
+    player = start_player(folder, dict(env, SDL_AUDIODRIVER="dummy"), "nobus.log", runtime)
+    wait_for("window without a bus", lambda: windows("^Tunelark"))
     assert player.poll() is None
+    # Started again while another window has the input: the running one comes forward.
+    other = subprocess.Popen(["xlogo"], stderr=subprocess.DEVNULL)
+    wait_for("another window", lambda: windows("^xlogo"))
+    subprocess.run(["xdotool", "windowfocus", "--sync", windows("^xlogo")[0]], check=True, timeout=30)
+    assert start_player(folder, dict(env, SDL_AUDIODRIVER="dummy"), "second.log", runtime).wait(timeout=60) == 0
+    wait_for("the running player's window forward", lambda: focused() == windows("^Tunelark")[0])
+    other.terminate()
     player.terminate()
     player.wait(timeout=60)
     with open(os.path.join(folder, "nobus.log")) as log:

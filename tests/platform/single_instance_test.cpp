@@ -2,6 +2,8 @@
 // first holds it. The second process is this test program run again.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,22 +12,24 @@
 #include <string>
 
 #include "platform/single_instance.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
 constexpr const char* kProbeVariable = "TUNELARK_LOCK_PROBE";
 
-// Runs only in the child: tries the lock named by the variable and says so
-// through its exit code.
+// Runs only in the child: tries the lock named by the variable, knocks on
+// the holder's channel when refused, and says so through its exit code.
 TEST(SingleInstanceProbe, TryTheLock)
 {
     const char* name = std::getenv(kProbeVariable);
     if (!name)
         GTEST_SKIP() << "runs only as the second process";
-    _exit(acquireSingleInstance(name) ? 10 : 11);
+    _exit(acquireSingleInstance(name) ? 10 : knockOnRunningInstance(name) ? 11 : 13);
 }
 
-// 10: the child got the lock, 11: it did not.
+// 10: the child got the lock, 11: it did not and knocked on the holder's
+// channel, 13: it did not and nobody listened.
 int childTries(const std::string& name, const char* runtimeDir)
 {
     const pid_t pid = fork();
@@ -71,6 +75,27 @@ TEST_F(SingleInstanceTest, ASecondProcessCannotTakeTheLockTheFirstHolds)
     EXPECT_TRUE(acquireSingleInstance(name.c_str()));                // the holder may ask again
 }
 
+TEST_F(SingleInstanceTest, KnocksReachTheHolderEvenBeforeItWatches)
+{
+    const std::string holder = name + "-knock";
+    setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
+    ASSERT_EQ(childTries(holder, runtimeDir.c_str()), 10);  // a holder that ended leaves its socket
+    ASSERT_TRUE(acquireSingleInstance(holder.c_str()));
+    ASSERT_EQ(childTries(holder, runtimeDir.c_str()), 11);  // while the holder still starts up
+    int argc = 1;
+    char program[] = "single_instance_test";
+    char* argv[] = {program, nullptr};
+    QCoreApplication application(argc, argv);
+    int knocks = 0;
+    watchForKnocks(holder.c_str(), [&knocks] { ++knocks; });
+    const auto heard = [&knocks](int count) {
+        return test::waitUntil([&] { QCoreApplication::processEvents(); return knocks == count; }, 60);
+    };
+    EXPECT_TRUE(heard(1));
+    EXPECT_EQ(childTries(holder, runtimeDir.c_str()), 11);
+    EXPECT_TRUE(heard(2));
+}
+
 TEST_F(SingleInstanceTest, WithoutARuntimeFolderTheLockLivesInTmp)
 {
     const std::string fallbackName = name + "-tmp";
@@ -80,6 +105,7 @@ TEST_F(SingleInstanceTest, WithoutARuntimeFolderTheLockLivesInTmp)
     EXPECT_EQ(access(path.c_str(), F_OK), 0);
     EXPECT_EQ(childTries(fallbackName, nullptr), 11);
     unlink(path.c_str());
+    unlink((path.substr(0, path.size() - 5) + ".sock").c_str());
 }
 
 }  // namespace
