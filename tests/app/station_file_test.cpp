@@ -1,5 +1,4 @@
-// The station file as the running player meets it: rewritten under the list,
-// or not a file at all.
+// The station file rewritten under the running player, or not a file at all.
 #include <filesystem>
 
 #include "platform/testing.h"
@@ -8,9 +7,7 @@
 
 namespace {
 
-using StationFileTest = PlayerTest;
-
-TEST_F(StationFileTest, RewrittenFilePlaysTheStationClickedAndShowsTheNewList)
+TEST_F(PlayerTest, RewrittenFilePlaysTheStationClickedAndShowsTheNewList)
 {
     test::StreamServer server;
     server.route(R"({"path": "/moved", "body": [{"bytes": 10}]})");
@@ -24,7 +21,7 @@ TEST_F(StationFileTest, RewrittenFilePlaysTheStationClickedAndShowsTheNewList)
     EXPECT_EQ(send(IDC_STATIONS, LB_GETCURSEL), 2);
 }
 
-TEST_F(StationFileTest, FolderInPlaceOfTheFileGetsTheNotFoundBox)
+TEST_F(PlayerTest, FolderInPlaceOfTheFileGetsTheNotFoundBox)
 {
     std::filesystem::remove(workDir / "stations1.txt");
     std::filesystem::create_directory(workDir / "stations1.txt");
