@@ -115,6 +115,7 @@ public:
 
     // Output thread.
     void mixInto(float* out, int frames, int channels, float* scratch) override;
+    bool playing() const override { return state_.load() == State::Playing; }
 
 private:
     friend class CallbackScope;

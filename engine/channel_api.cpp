@@ -40,6 +40,7 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL) {
     auto channel = findChannel(handle);
     if (!channel) return FALSE;
     channel->play();
+    if (auto runtime = currentRuntime()) runtime->mixer->playStarted();
     return ok(TRUE);
 }
 

@@ -50,7 +50,8 @@ int openOutput(Runtime& runtime, int device, DWORD freq) {
     }
     const char* name = device == 1 ? nullptr : devices[device - 1].name.c_str();
     std::string reason;
-    runtime.output = out::openSdl(name, int(freq), std::move(render), &reason);
+    out::BusyFn busy = [rt = &runtime] { return rt->mixer->anyPlaying(); };
+    runtime.output = out::openSdl(name, int(freq), std::move(render), std::move(busy), &reason);
     if (!runtime.output) {
         out::sdlAudioRelease();
         return BASS_ERROR_DRIVER;
@@ -61,6 +62,7 @@ int openOutput(Runtime& runtime, int device, DWORD freq) {
 
 void tearDown(std::shared_ptr<Runtime> runtime) {
     freeAllStreams(*runtime);
+    runtime->mixer->setOnPlay(nullptr);
     runtime->output.reset();  // joins the output's thread: no mix runs after this
     runtime->dispatcher->shutdown();
     if (runtime->usesSdl) out::sdlAudioRelease();
@@ -92,6 +94,7 @@ BOOL BASS_Init(int device, DWORD freq, DWORD flags, void*, const void*) {
     try {
         runtime->dispatcher = std::make_unique<SyncDispatcher>(streamEndHandler());
         runtime->output->start();
+        runtime->mixer->setOnPlay([output = runtime->output.get()] { output->wake(); });
     } catch (...) {
         int error = currentExceptionError();
         runtime->output.reset();

@@ -61,6 +61,21 @@ void Mixer::remove(const MixSource* source) {
     sources_.erase(it);
 }
 
+bool Mixer::anyPlaying() {
+    MutexLock lock(sourcesMutex_);
+    return std::any_of(sources_.begin(), sources_.end(), [](const auto& s) { return s->playing(); });
+}
+
+void Mixer::setOnPlay(std::function<void()> handler) {
+    MutexLock lock(onPlayMutex_);
+    onPlay_ = std::move(handler);
+}
+
+void Mixer::playStarted() {
+    MutexLock lock(onPlayMutex_);
+    if (onPlay_) onPlay_();
+}
+
 void Mixer::setMasterVolume(float volume) { volume_.store(volume, std::memory_order_relaxed); }
 
 float Mixer::masterVolume() const { return volume_.load(std::memory_order_relaxed); }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -23,6 +24,8 @@ public:
     // `channels` per frame). `scratch` holds frames * kMaxSourceChannels
     // floats. Must not allocate or wait for a control call.
     virtual void mixInto(float* out, int frames, int channels, float* scratch) = 0;
+    // Any thread: whether the source has sound to give now or soon.
+    virtual bool playing() const { return true; }
 };
 
 class Mixer {
@@ -35,6 +38,12 @@ public:
     // Any thread. remove() returns once no mix uses the source any more.
     void add(std::shared_ptr<MixSource> source);
     void remove(const MixSource* source);
+    // Any thread: whether any source plays.
+    bool anyPlaying();
+    // A source starts to play: tells whoever drives the output (any thread;
+    // the handler must not wait). A null handler stops the telling.
+    void setOnPlay(std::function<void()> handler);
+    void playStarted();
 
     void setMasterVolume(float volume);
     float masterVolume() const;
@@ -61,6 +70,8 @@ private:
     GainRamp volumeRamp_;          // output thread only
     std::atomic<float> volume_{1.0f};
     std::atomic<float> cpu_{0.0f};
+    Mutex onPlayMutex_;
+    std::function<void()> onPlay_ GUARDED_BY(onPlayMutex_);
 };
 
 }  // namespace engine

@@ -4,6 +4,7 @@
 #include "engine/errors.h"
 #include "engine/network/curl_errors.h"
 #include "engine/network/http_headers.h"
+#include "engine/network/proxy_rules.h"
 
 #include <algorithm>
 #include <chrono>
@@ -61,6 +62,7 @@ private:
     // libcurl takes a status line it does not know as HTTP/0.9 and refuses
     // it; naming "ICY" lets every ICY status through, its code read by us.
     SlistPtr aliases_ = makeSlist("ICY");
+    std::string noProxy_ = hostsWithoutProxy();
 
     HeaderBlockReader reader_;
     bool headDone_ = false;
@@ -98,8 +100,8 @@ bool Transfer::configure(const std::string& url)
     curl_easy_setopt(e, CURLOPT_USERAGENT, "Tunelark/3.0");
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, requestHeaders_.get());
     curl_easy_setopt(e, CURLOPT_HTTP200ALIASES, aliases_.get());
-    // A proxy set in the environment is used, but never for loopback.
-    curl_easy_setopt(e, CURLOPT_NOPROXY, "127.0.0.1,localhost,::1");
+    // A proxy set in the environment is used, as the user's no_proxy says.
+    curl_easy_setopt(e, CURLOPT_NOPROXY, noProxy_.c_str());
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &Transfer::headerCallback);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &Transfer::writeCallback);

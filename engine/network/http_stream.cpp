@@ -5,6 +5,7 @@
 #include "engine/network/curl_transfer.h"
 #include "engine/network/icy_parser.h"
 #include "engine/network/playlist.h"
+#include "engine/network/station_url.h"
 #include "engine/text_match.h"
 
 #include <curl/curl.h>
@@ -177,7 +178,7 @@ HttpStream::~HttpStream()
 
 int HttpStream::open(const std::string& rawUrl, const HttpOptions& options, HttpEvents events)
 {
-    std::string url = withoutLineEnd(rawUrl);
+    std::string url = stationUrl(rawUrl);
     if (!isHttpUrl(url)) return BASS_ERROR_PROTOCOL;
     initCurlOnce();
     Impl& d = *impl_;

@@ -3,6 +3,7 @@
 
 #include <mutex>
 
+#include "engine/output/device_keeper.h"
 #include "engine/output/output.h"
 
 namespace engine::out {
@@ -23,24 +24,26 @@ struct ThreadDataCleanup {
 
 class SdlOutput : public Output {
 public:
-    SdlOutput(RenderFn render) : render_(std::move(render)) {}
+    SdlOutput(RenderFn render, BusyFn busy)
+        : render_(std::move(render)),
+          keeper_(std::make_unique<DeviceKeeper>(DeviceOps{[this] { return reopen(); }, [this] { closeIdle(); },
+                                                            [this] { return lost(); }, std::move(busy)})) {}
     ~SdlOutput() override {
+        keeper_.reset();  // no reopening from here on
         std::lock_guard lock(sdlMutex);
         ThreadDataCleanup cleanup;
         if (device_ != 0) SDL_CloseAudioDevice(device_);  // waits for the audio thread
     }
 
     bool open(const char* name, int rate, std::string* error) {
-        SDL_AudioSpec want{};
-        want.freq = rate;
-        want.format = AUDIO_F32SYS;
-        want.channels = 2;
-        want.samples = kBufferFrames;
-        want.callback = &SdlOutput::callback;
-        want.userdata = this;
+        if (name) name_ = name;
+        if (const char* driver = SDL_GetCurrentAudioDriver()) driver_ = driver;
+        // SDL's disk driver starts its file afresh at each open: an idle
+        // pause keeps what it wrote.
+        pauseWhenIdle_ = driver_ == "disk";
         SDL_AudioSpec have{};
         int allowed = SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE;
-        device_ = SDL_OpenAudioDevice(name, 0, &want, &have, allowed);
+        device_ = SDL_OpenAudioDevice(name, 0, &spec(rate, 2), &have, allowed);
         if (device_ == 0) {
             *error = SDL_GetError();
             return false;
@@ -52,11 +55,64 @@ public:
     Format format() const override { return format_; }
     const char* driver() const override { return "sdl"; }
     void start() override {
-        std::lock_guard lock(sdlMutex);
-        SDL_PauseAudioDevice(device_, 0);
+        {
+            std::lock_guard lock(sdlMutex);
+            SDL_PauseAudioDevice(device_, 0);
+        }
+        keeper_->start();
     }
+    void wake() override { keeper_->wake(); }
 
 private:
+    SDL_AudioSpec& spec(int rate, int channels) {
+        want_ = {};
+        want_.freq = rate;
+        want_.format = AUDIO_F32SYS;
+        want_.channels = Uint8(channels);
+        want_.samples = kBufferFrames;
+        want_.callback = &SdlOutput::callback;
+        want_.userdata = this;
+        return want_;
+    }
+
+    // The keeper's thread: the device again, in the format the mixer was
+    // made for (SDL converts if the device now differs).
+    bool reopen() {
+        std::lock_guard lock(sdlMutex);
+        ThreadDataCleanup cleanup;
+        if (pauseWhenIdle_) {
+            SDL_PauseAudioDevice(device_, 0);
+            return true;
+        }
+        const char* name = name_.empty() ? nullptr : name_.c_str();
+        device_ = SDL_OpenAudioDevice(name, 0, &spec(format_.rate, format_.channels), nullptr, 0);
+        // A restarted sound server is reached only by a new connection,
+        // which SDL makes when its driver starts again.
+        if (device_ == 0 && !driver_.empty() && SDL_AudioInit(driver_.c_str()) == 0)
+            device_ = SDL_OpenAudioDevice(name, 0, &spec(format_.rate, format_.channels), nullptr, 0);
+        if (device_ == 0) return false;
+        SDL_PauseAudioDevice(device_, 0);
+        return true;
+    }
+
+    void closeIdle() {
+        std::lock_guard lock(sdlMutex);
+        ThreadDataCleanup cleanup;
+        if (pauseWhenIdle_) {
+            SDL_PauseAudioDevice(device_, 1);
+            return;
+        }
+        SDL_CloseAudioDevice(device_);
+        device_ = 0;
+    }
+
+    // SDL keeps calling back a device it lost, at the device's pace, so
+    // that nothing else notices; only its status tells.
+    bool lost() {
+        std::lock_guard lock(sdlMutex);
+        return device_ != 0 && SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED;
+    }
+
     static void callback(void* user, Uint8* stream, int bytes) {
         auto* self = static_cast<SdlOutput*>(user);
         int frames = bytes / int(sizeof(float) * self->format_.channels);
@@ -64,8 +120,14 @@ private:
     }
 
     RenderFn render_;
-    SDL_AudioDeviceID device_ = 0;
+    // Set by open(), before any other thread runs.
+    std::string name_;
+    std::string driver_;
+    bool pauseWhenIdle_ = false;
     Format format_;
+    SDL_AudioDeviceID device_ = 0;  // guarded by sdlMutex
+    SDL_AudioSpec want_{};          // guarded by sdlMutex (SDL reads it while opening)
+    std::unique_ptr<DeviceKeeper> keeper_;
 };
 
 }  // namespace
@@ -99,8 +161,8 @@ std::vector<DeviceName> sdlDevices() {
     return devices;
 }
 
-std::unique_ptr<Output> openSdl(const char* name, int rate, RenderFn render, std::string* error) {
-    auto output = std::make_unique<SdlOutput>(std::move(render));
+std::unique_ptr<Output> openSdl(const char* name, int rate, RenderFn render, BusyFn busy, std::string* error) {
+    auto output = std::make_unique<SdlOutput>(std::move(render), std::move(busy));
     {
         std::lock_guard lock(sdlMutex);
         ThreadDataCleanup cleanup;

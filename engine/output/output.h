@@ -18,6 +18,9 @@ struct Format {
 // Fills `frames` interleaved float frames of the output's format. Runs on the
 // output's own thread: it must not allocate or wait for a control call.
 using RenderFn = std::function<void(float* out, int frames)>;
+// Whether anything plays (any thread): an output may stop its device while
+// nothing does.
+using BusyFn = std::function<bool()>;
 
 class Output {
 public:
@@ -26,6 +29,8 @@ public:
     virtual const char* driver() const = 0;
     // Starts calling render. Before it, the output is silent.
     virtual void start() = 0;
+    // A stream is about to play: a device stopped while idle starts again now.
+    virtual void wake() {}
 };
 
 struct DeviceName {
@@ -45,8 +50,10 @@ std::vector<DeviceName> sdlDevices();
 
 // Opens an SDL output (name null: the default), float samples, stereo and the
 // given rate asked for; SDL may give another rate or channel count. Needs
-// sdlAudioAcquire(). Null on failure, with a reason in *error.
-std::unique_ptr<Output> openSdl(const char* name, int rate, RenderFn render, std::string* error);
+// sdlAudioAcquire(). Null on failure, with a reason in *error. Once started,
+// the device is closed while busy says nothing plays (after a grace) and
+// opened again on wake(), and opened again when the system loses it.
+std::unique_ptr<Output> openSdl(const char* name, int rate, RenderFn render, BusyFn busy, std::string* error);
 
 // "No sound": a thread that renders in real time and discards the result.
 std::unique_ptr<Output> openNoSound(int rate, RenderFn render);

@@ -90,6 +90,30 @@ TEST_F(HttpStreamTest, TrailingLineEndOfTheAddressIsIgnored)
     EXPECT_EQ(server.requestCount("/nl"), 3);
 }
 
+TEST_F(HttpStreamTest, TrailingBlanksAreIgnoredAndInnerOnesEscaped)
+{
+    server.route(R"({"path": "/a%20b", "body": [{"bytes": 10}]})");
+    for (const char* end : {" ", "\t", " \t\r\n"}) {
+        HttpStream other;
+        EXPECT_EQ(other.open(server.url("/a b") + end, {}, {}), 0) << int(end[0]);
+    }
+    EXPECT_EQ(server.requestCount("/a%20b"), 3);
+}
+
+TEST_F(HttpStreamTest, EnvironmentProxyIsUsedExceptForTheHostsNoProxyNames)
+{
+    // The scripted server stands in for the proxy: it hears the whole address.
+    const std::string station = "http://station.invalid/radio";
+    server.route(R"({"path": ")" + station + R"(", "body": [{"bytes": 10}]})");
+    setenv("http_proxy", server.base().c_str(), 1);
+    EXPECT_EQ(HttpStream().open(station, {}, {}), 0);
+    setenv("no_proxy", "example.org, station.invalid", 1);
+    EXPECT_NE(HttpStream().open(station, {}, {}), 0);
+    unsetenv("no_proxy");
+    unsetenv("http_proxy");
+    EXPECT_EQ(server.requestCount(station), 1);
+}
+
 // Titles at known blocks: the text must come after exactly the audio bytes
 // that preceded its block, whatever the network's chunking.
 void expectTitlesInOrder(EventRecorder& recorder, size_t metaint)
