@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/player_state.h"
+#include "state/player_state.h"
 #include "playback/text_line_reader.h"
 
 namespace {
