@@ -17,6 +17,8 @@ packages=(
   xvfb xauth x11-apps imagemagick dbus xdotool
   # end-to-end tests: the window read through AT-SPI, a real MPRIS client
   python3-pyatspi at-spi2-core playerctl
+  # a real screen reader listening to the window (speech only to its log)
+  orca
   # plug-in fixtures (Ogg Opus), install checks and the Debian package
   opus-tools desktop-file-utils appstream lintian file
   # benchmarks
