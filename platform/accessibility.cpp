@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/level_meter_widget.h"
 #include "platform/qt_text.h"
 
 namespace platform::detail {
@@ -111,6 +112,7 @@ QAccessibleInterface* accessibleFor(const QString&, QObject* object) {
         return new CheckableButtonAccessible(widget, QAccessible::CheckBox);
     if (role == QLatin1String("trackbar") && qobject_cast<QAbstractSlider*>(widget)) return new TrackbarAccessible(widget);
     if (role == QLatin1String("dialog")) return new DialogAccessible(widget);
+    if (role == QLatin1String("notification")) return new QAccessibleWidget(widget, QAccessible::Notification);
     return nullptr;
 }
 
@@ -128,12 +130,17 @@ void markAsTrackbar(QWidget* widget) {
     widget->setProperty(kRoleProperty, QStringLiteral("trackbar"));
 }
 
+void markAsNotification(QWidget* widget) {
+    widget->setProperty(kRoleProperty, QStringLiteral("notification"));
+}
+
 void markAsDialog(QWidget* widget) {
     widget->setProperty(kRoleProperty, QStringLiteral("dialog"));
 }
 
 void installAccessibleRoles() {
     QAccessible::installFactory(accessibleFor);
+    installLevelMeterAccessible();
 }
 
 }  // namespace platform::detail
