@@ -407,7 +407,11 @@ void showState(ControlModel& c, const ControlState& s, bool itemsChanged) {
     case ControlKind::RadioButton:
     case ControlKind::CheckBox: {
         auto* button = static_cast<QAbstractButton*>(widget);
-        button->setText(decodeText(s.text));
+        const QString caption = decodeText(s.text);
+        // Qt tells readers of a new caption in a form Orca cannot speak: the
+        // focused button's new caption ("Play" after "Pause") is told aloud.
+        if (caption != button->text() && button->hasFocus()) announceText(button, withoutMnemonics(caption));
+        button->setText(caption);
         if (c.templ.kind != ControlKind::PushButton) {
             const QSignalBlocker blocker(button);
             button->setChecked(s.check == BST_CHECKED);
