@@ -1,6 +1,4 @@
-"""The player from the keyboard alone, with Orca listening on the session;
-what Orca says is read from its debug log (its speech is off).
-Usage: dbus-run-session -- /usr/bin/python3 screen_reader_e2e.py PROGRAM"""
+"""The player from the keyboard alone, with Orca listening: its debug log says what it spoke."""
 
 import os
 import re
@@ -10,6 +8,7 @@ import time
 
 from player_session import PlayerSession, icecast_port, run, wait_until
 
+STARTED = []
 SPOKEN = re.compile(rb"SPEECH OUTPUT: '(.*?)' ?\{'established", re.DOTALL)
 TAB_STOPS = [("Pause", "push button"), ("Exit", "push button"), ("Info", "push button"), ("Volume", "slider"),
              ("Reverb", "slider"), ("10 kHz", "slider"), ("1 kHz", "slider"), ("125 Hz", "slider"),
@@ -19,9 +18,9 @@ TAB_STOPS = [("Pause", "push button"), ("Exit", "push button"), ("Info", "push b
 class Orca:
     def __init__(self, s):
         self.s, self.path, self.offset, self.lines, self.mark = s, s.folder + "/orca.log", 0, [], 0
-        home = dict(HOME=s.folder, XDG_CONFIG_HOME=s.folder, XDG_DATA_HOME=s.folder)
-        self.process = subprocess.Popen(["orca", "--debug-file", self.path, "-d", "speech"],
-                                        env=dict(os.environ, DISPLAY=s.xvfb.display, **home))
+        env = dict(os.environ, DISPLAY=s.xvfb.display, HOME=s.folder, XDG_CONFIG_HOME=s.folder)
+        self.process = subprocess.Popen(["orca", "--debug-file", self.path, "-d", "speech"], env=env)
+        STARTED.append(self)
 
     def spoken(self):
         with open(self.path, "rb") as f:
@@ -31,8 +30,7 @@ class Orca:
         self.lines += [m.group(1).decode() for m in found]
         return self.lines[self.mark:]
 
-    def press(self, key, *words):
-        """Presses key; waits until Orca has said every one of words."""
+    def press(self, key, *words):  # waits until Orca has said every one of words
         self.mark = len(self.lines)
         self.s.key(key)
         wait_until(lambda: all(w in " ".join(self.spoken()) for w in words), "Orca to say %s" % (words,))
@@ -40,17 +38,6 @@ class Orca:
 
 def keyboard_alone(s):
     orca = Orca(s)
-    try:
-        with_orca(s, orca)
-    except Exception:
-        sys.stderr.write("Orca said:\n  " + "\n  ".join(orca.lines[-40:]) + "\n")
-        raise
-    finally:
-        orca.process.terminate()
-        orca.process.wait()
-
-
-def with_orca(s, orca):
     window = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "Tunelark"], env=s.xdotool_env,
                             stdout=subprocess.PIPE, text=True).stdout.split()[0]
     s.xdotool("windowfocus", "--sync", window)
@@ -61,7 +48,7 @@ def with_orca(s, orca):
     for key, said in [("shift+Tab", "Rec"), ("shift+Tab", "Инструментал"), ("Down", "Выключено"),
                       ("Down", "Вокал"), ("Tab", "Rec"), ("space", "checked")]:
         orca.press(key, said)
-    assert s.checked("Rec") and s.checked("Вокал") and s.value("Reverb") == 9  # as clicks set them
+    assert s.checked("Rec") and s.checked("Вокал") and s.value("Reverb") == 9  # the arrows click
     for _ in range(7):
         s.key("shift+Tab")
     orca.press("Return", "BASS version. 2.4.9", "Загруженные плагины")  # the Info box, read as it opens
@@ -84,10 +71,14 @@ def with_orca(s, orca):
 
 
 def main():
-    port = icecast_port()
-    stations = [("Harness MP3", "http://127.0.0.1:%d/test.mp3" % port),
-                ("Harness Ogg", "http://127.0.0.1:%d/test.ogg" % port)]
-    run([keyboard_alone], lambda: PlayerSession(sys.argv[1], stations))
+    url = "http://127.0.0.1:%d/test." % icecast_port()
+    stations = [("Harness MP3", url + "mp3"), ("Harness Ogg", url + "ogg")]
+    try:
+        run([keyboard_alone], lambda: PlayerSession(sys.argv[1], stations))
+    finally:  # run() ends the program: Orca first, telling what it said last
+        for orca in STARTED:
+            orca.process.terminate()
+            sys.stderr.write("Orca said last:\n  " + "\n  ".join(orca.lines[-30:]) + "\n")
 
 
 if __name__ == "__main__":
