@@ -4,11 +4,13 @@
 #include <QAbstractSlider>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QVariant>
 
 #include <algorithm>
 #include <cmath>
 
+#include "platform/level_meter_widget.h"
 #include "platform/qt_text.h"
 
 namespace platform::detail {
@@ -84,21 +86,45 @@ private:
     QAbstractSlider* slider() const { return static_cast<QAbstractSlider*>(widget()); }
 };
 
+bool isNotification(const QObject* object) {
+    return object && object->property(kRoleProperty).toString() == QLatin1String("notification");
+}
+
 // The controls are stacked first-on-top, as Win32 stacks a template, which
-// puts them last-first among Qt's children; readers get template order.
+// puts them last-first among Qt's children; readers get template order. A
+// notification lies below them all, first among Qt's children; it is no
+// control of the dialog (see NotificationAccessible).
 class DialogAccessible final : public QAccessibleWidget {
 public:
     explicit DialogAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::Dialog) {}
 
+    int childCount() const override { return QAccessibleWidget::childCount() - (hasNotification() ? 1 : 0); }
+
     QAccessibleInterface* child(int index) const override {
-        const int count = childCount();
-        return index >= 0 && index < count ? QAccessibleWidget::child(count - 1 - index) : nullptr;
+        const int count = QAccessibleWidget::childCount();
+        return index >= 0 && index < childCount() ? QAccessibleWidget::child(count - 1 - index) : nullptr;
     }
 
     int indexOfChild(const QAccessibleInterface* child) const override {
         const int index = QAccessibleWidget::indexOfChild(child);
-        return index < 0 ? index : childCount() - 1 - index;
+        return index < 0 || isNotification(child->object()) ? -1 : QAccessibleWidget::childCount() - 1 - index;
     }
+
+private:
+    bool hasNotification() const {
+        const QAccessibleInterface* first = QAccessibleWidget::childCount() > 0 ? QAccessibleWidget::child(0) : nullptr;
+        return first && isNotification(first->object());
+    }
+};
+
+// A notification answers to the application, not to the dialog it lies in:
+// a reader speaks a dialog's whole context (its title and every label) before
+// any news from inside it.
+class NotificationAccessible final : public QAccessibleWidget {
+public:
+    explicit NotificationAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::Notification) {}
+
+    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(qApp); }
 };
 
 QAccessibleInterface* accessibleFor(const QString&, QObject* object) {
@@ -111,6 +137,7 @@ QAccessibleInterface* accessibleFor(const QString&, QObject* object) {
         return new CheckableButtonAccessible(widget, QAccessible::CheckBox);
     if (role == QLatin1String("trackbar") && qobject_cast<QAbstractSlider*>(widget)) return new TrackbarAccessible(widget);
     if (role == QLatin1String("dialog")) return new DialogAccessible(widget);
+    if (role == QLatin1String("notification")) return new NotificationAccessible(widget);
     return nullptr;
 }
 
@@ -128,12 +155,17 @@ void markAsTrackbar(QWidget* widget) {
     widget->setProperty(kRoleProperty, QStringLiteral("trackbar"));
 }
 
+void markAsNotification(QWidget* widget) {
+    widget->setProperty(kRoleProperty, QStringLiteral("notification"));
+}
+
 void markAsDialog(QWidget* widget) {
     widget->setProperty(kRoleProperty, QStringLiteral("dialog"));
 }
 
 void installAccessibleRoles() {
     QAccessible::installFactory(accessibleFor);
+    installLevelMeterAccessible();
 }
 
 }  // namespace platform::detail

@@ -26,6 +26,9 @@ protected:
     ~UserValueTarget() = default;
 };
 
+// A notification: screen readers speak it when it shows.
+void markAsNotification(QWidget* widget);
+
 // The top-level window of a dialog reads as a dialog.
 void markAsDialog(QWidget* widget);
 

@@ -1,5 +1,6 @@
 #include "platform/control_widgets.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -7,20 +8,21 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QStyle>
-#include <QStyleOptionProgressBar>
 #include <QStyleOptionSlider>
 
 #include <algorithm>
 
 #include "platform/accessibility.h"
+#include "platform/announcement.h"
 #include "platform/dialog_events.h"
 #include "platform/gui_thread.h"
+#include "platform/level_meter_widget.h"
 #include "platform/qt_text.h"
+#include "platform/radio_group.h"
 #include "platform/static_text_widget.h"
 
 namespace platform::detail {
@@ -32,78 +34,6 @@ namespace {
 struct ControlLink {
     std::shared_ptr<DialogState> dialog;
     std::shared_ptr<ControlModel> model;
-};
-
-// A smooth Win32 progress bar: a flat fill inside a one-pixel frame. The
-// level meters get a new value 20 times a second, so a new value repaints
-// only the strip between the old and the new end of the fill, and nothing
-// when the fill keeps its length in pixels.
-class LevelBarWidget final : public QProgressBar {
-public:
-    LevelBarWidget(ControlLink link, QWidget* parent) : QProgressBar(parent), link_(std::move(link)) {
-        setAttribute(Qt::WA_OpaquePaintEvent);  // paintEvent covers every pixel
-        setTextVisible(false);
-    }
-
-    void showModel(const ControlState& s) {
-        const int before = fillEnd();
-        // QProgressBar repaints at once on a big step; held back, that
-        // repaint joins the one paint pass of every change made now.
-        link_.dialog->holdingRepaints = true;
-        // Qt shows an empty range as a busy bar; Win32 shows an empty bar.
-        setRange(s.rangeMin, std::max(s.rangeMax, s.rangeMin + 1));
-        setValue(std::clamp(s.pos, minimum(), maximum()));
-        link_.dialog->holdingRepaints = false;
-        const int after = fillEnd();
-        if (after != before) update(QRect(std::min(before, after), 1, std::abs(after - before), height() - 2));
-    }
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        QPainter painter(this);
-        const QRect inner = rect().adjusted(1, 1, -1, -1);
-        // Four strips rather than drawRect: an outline goes through the
-        // stroker, which cost more than all the rest of a timer tick.
-        if (!inner.contains(event->rect())) {
-            const QColor frame = palette().mid().color();
-            painter.fillRect(QRect(0, 0, width(), 1), frame);
-            painter.fillRect(QRect(0, height() - 1, width(), 1), frame);
-            painter.fillRect(QRect(0, 1, 1, height() - 2), frame);
-            painter.fillRect(QRect(width() - 1, 1, 1, height() - 2), frame);
-        }
-        const int end = fillEnd();
-        painter.fillRect(QRect(inner.left(), inner.top(), end - inner.left(), inner.height()) & event->rect(),
-                         palette().highlight());
-        painter.fillRect(QRect(end, inner.top(), inner.right() + 1 - end, inner.height()) & event->rect(),
-                         palette().base());
-    }
-
-    // Win32 draws no text on a progress bar, and this one is painted above,
-    // not by the style. QProgressBar asks this option how far a new value
-    // moves the style's bar, and repaints the whole bar at once when it
-    // moves a chunk; with no rect there is no style's bar to move, and
-    // showModel repaints what changed. The default also formats the text
-    // through QLocale, and reads the palette and font, at every new value.
-    void initStyleOption(QStyleOptionProgressBar* option) const override {
-        option->rect = QRect();
-        option->minimum = minimum();
-        option->maximum = maximum();
-        option->progress = value();
-        option->textVisible = false;
-        option->state = QStyle::State_Horizontal;
-    }
-
-private:
-    // The first pixel column after the fill.
-    int fillEnd() const {
-        const qint64 span = qint64(maximum()) - minimum();
-        const int length = std::max(0, width() - 2);
-        if (span <= 0) return 1;
-        const qint64 shown = std::clamp<qint64>(value(), minimum(), maximum());  // -1 before the first value
-        return 1 + int(length * (shown - minimum()) / span);
-    }
-
-    ControlLink link_;
 };
 
 // A Win32 button takes a click anywhere in its window, not only on the
@@ -132,6 +62,17 @@ public:
 protected:
     bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
     void nextCheckState() override { userChoseRadio(*link_.dialog, *link_.model); }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        const int key = event->key();
+        const bool arrow = key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Left || key == Qt::Key_Right;
+        if (!arrow || (event->modifiers() & ~Qt::KeypadModifier)) {
+            QRadioButton::keyPressEvent(event);
+            return;
+        }
+        moveInRadioGroup(*link_.dialog, *link_.model, key == Qt::Key_Down || key == Qt::Key_Right);
+        event->accept();
+    }
 
 private:
     ControlLink link_;
@@ -163,7 +104,8 @@ public:
             for (const auto& row : s.items) addItem(listRowDisplayText(row));
         }
         if (s.curSel >= 0 && s.curSel < count()) {
-            setCurrentRow(s.curSel, QItemSelectionModel::ClearAndSelect);
+            selectionModel()->select(model()->index(s.curSel, 0), QItemSelectionModel::ClearAndSelect);
+            setCaret(s.curSel);
             scrollToItem(item(s.curSel));
         } else {
             clearSelection();
@@ -181,7 +123,66 @@ protected:
         return (flags & QItemSelectionModel::Deselect) ? QItemSelectionModel::NoUpdate : flags;
     }
 
+    // As Win32's single-selection list box: while the caret row is not the
+    // selected one (nothing is selected yet, or the program cleared the
+    // selection), a moving key selects the caret row instead of moving, so
+    // the first row can be chosen from the keyboard.
+    void keyPressEvent(QKeyEvent* event) override {
+        showCaret();
+        if (movesCaret(*event) && count() > 0 && (selectedRow() == LB_ERR || selectedRow() != currentRow())) {
+            const int row = std::max(currentRow(), 0);
+            setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+            // The caret did not move, so the view tells no reader of it.
+            QAccessibleEvent focus(this, QAccessible::Focus);
+            focus.setChild(row);
+            QAccessible::updateAccessibility(&focus);
+            event->accept();
+        } else {
+            QListWidget::keyPressEvent(event);
+        }
+        if (!hasFocus()) hideCaret();
+    }
+
+    // The caret row reads as focused to screen readers; it is kept aside
+    // while the list has no focus, so that one object only is focused.
+    void focusInEvent(QFocusEvent* event) override {
+        showCaret();
+        QListWidget::focusInEvent(event);
+    }
+
+    void focusOutEvent(QFocusEvent* event) override {
+        QListWidget::focusOutEvent(event);
+        hideCaret();
+    }
+
 private:
+    static bool movesCaret(const QKeyEvent& event) {
+        switch (event.key()) {
+        case Qt::Key_Up: case Qt::Key_Down: case Qt::Key_Left: case Qt::Key_Right:
+        case Qt::Key_Home: case Qt::Key_End: case Qt::Key_PageUp: case Qt::Key_PageDown:
+            return event.modifiers() == Qt::NoModifier || event.modifiers() == Qt::KeypadModifier;
+        default:
+            return false;
+        }
+    }
+
+    void setCaret(int row) {
+        if (hasFocus()) setCurrentRow(row, QItemSelectionModel::NoUpdate);
+        else caretRow_ = row;
+    }
+
+    void showCaret() {
+        if (caretRow_ >= 0 && caretRow_ < count() && !currentIndex().isValid())
+            setCurrentRow(caretRow_, QItemSelectionModel::NoUpdate);
+        caretRow_ = -1;
+    }
+
+    void hideCaret() {
+        if (!currentIndex().isValid()) return;
+        caretRow_ = currentRow();
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    }
+
     // No input of a person empties a single-selection list; an assistive
     // tool's select clears the selection first, and only the row it then
     // selects is news to the dialog. The caret follows that row, so the
@@ -189,7 +190,7 @@ private:
     void selectionChangedByUser() {
         const int row = selectedRow();
         if (syncing_ || row == LB_ERR) return;
-        if (currentRow() != row) setCurrentRow(row, QItemSelectionModel::NoUpdate);
+        if (currentRow() != row) setCaret(row);
         userSelectedRow(*link_.dialog, *link_.model, row);
     }
 
@@ -200,6 +201,7 @@ private:
 
     ControlLink link_;
     bool syncing_ = false;
+    int caretRow_ = -1;  // the caret row while the list has no focus
 };
 
 int trackbarCode(int sliderAction) {
@@ -356,7 +358,7 @@ QWidget* createWidget(const ControlLink& link, QWidget* parent, QSize base) {
     case ControlKind::Trackbar:
         return new TrackbarWidget(link, parent);
     case ControlKind::ProgressBar:
-        return new LevelBarWidget(link, parent);
+        return new LevelMeterWidget(parent);
     case ControlKind::RadioButton:
     case ControlKind::CheckBox: {
         QAbstractButton* button = t.kind == ControlKind::RadioButton
@@ -389,6 +391,7 @@ void showStatic(StaticTextWidget* label, const ControlTemplate& t, const Control
     if (text == label->text() && !label->accessibleName().isEmpty())
         return;
     label->showText(text);
+    if (t.announcesChanges) announceText(label, text);
     // Screen readers read a static by what it says now.
     if (text.isEmpty() && t.accessibleName) label->setAccessibleName(QString::fromUtf8(t.accessibleName));
     else label->setAccessibleName(text);
@@ -404,11 +407,17 @@ void showState(ControlModel& c, const ControlState& s, bool itemsChanged) {
     case ControlKind::RadioButton:
     case ControlKind::CheckBox: {
         auto* button = static_cast<QAbstractButton*>(widget);
-        button->setText(decodeText(s.text));
+        const QString caption = decodeText(s.text);
+        // Qt tells readers of a new caption in a form Orca cannot speak: the
+        // focused button's new caption ("Play" after "Pause") is told aloud.
+        if (caption != button->text() && button->hasFocus()) announceText(button, withoutMnemonics(caption));
+        button->setText(caption);
         if (c.templ.kind != ControlKind::PushButton) {
             const QSignalBlocker blocker(button);
             button->setChecked(s.check == BST_CHECKED);
         }
+        if (auto dialog = c.dialog.lock(); dialog && c.templ.kind == ControlKind::RadioButton)
+            updateRadioTabStop(*dialog, c);
         break;
     }
     case ControlKind::StaticText:
@@ -418,7 +427,7 @@ void showState(ControlModel& c, const ControlState& s, bool itemsChanged) {
         static_cast<TrackbarWidget*>(widget)->showModel(s);
         break;
     case ControlKind::ProgressBar:
-        static_cast<LevelBarWidget*>(widget)->showModel(s);
+        static_cast<LevelMeterWidget*>(widget)->showLevel(s.rangeMin, s.rangeMax, s.pos);
         break;
     case ControlKind::GroupBox:
         static_cast<QGroupBox*>(widget)->setTitle(decodeText(s.text));

@@ -20,6 +20,9 @@ struct ControlTemplate {
     // control (list boxes, sliders, meters, empty frames); a static text is
     // always named by its current text and gets this as its description.
     const char* accessibleName = nullptr;
+    // A static text whose new texts screen readers announce, once and
+    // politely (a song title); other statics change silently.
+    bool announcesChanges = false;
 };
 
 struct DialogTemplate {

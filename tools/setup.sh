@@ -19,6 +19,8 @@ packages=(
   python3-pyatspi at-spi2-core playerctl
   # a real sound server that tests can kill and start again
   pulseaudio pulseaudio-utils
+  # a real screen reader listening to the window (speech only to its log)
+  orca
   # plug-in fixtures (Ogg Opus), install checks and the Debian package
   opus-tools desktop-file-utils appstream lintian file
   # benchmarks

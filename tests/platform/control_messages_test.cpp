@@ -2,12 +2,12 @@
 // follows, and that programmatic changes notify nobody.
 #include <QAbstractButton>
 #include <QListWidget>
-#include <QProgressBar>
 #include <QSlider>
 
 #include <cstring>
 #include <string>
 
+#include "platform/level_meter_widget.h"
 #include "tests/platform/dialog_fixture.h"
 
 namespace {
@@ -134,8 +134,8 @@ TEST_F(ControlMessagesTest, ProgressBarTakesWordRangesAndReturnsThePreviousPosit
     EXPECT_EQ(send(IDC_LEVEL_RIGHT, PBM_GETPOS), 45000);
 
     flushUpdates();
-    auto* left = static_cast<QProgressBar*>(widgetOf(item(IDC_LEVEL_LEFT)));
-    auto* right = static_cast<QProgressBar*>(widgetOf(item(IDC_LEVEL_RIGHT)));
+    auto* left = static_cast<platform::detail::LevelMeterWidget*>(widgetOf(item(IDC_LEVEL_LEFT)));
+    auto* right = static_cast<platform::detail::LevelMeterWidget*>(widgetOf(item(IDC_LEVEL_RIGHT)));
     EXPECT_EQ(left->maximum(), 32767);
     EXPECT_EQ(left->value(), 32767);
     EXPECT_EQ(right->maximum(), 60000);

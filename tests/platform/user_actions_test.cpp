@@ -1,6 +1,7 @@
 // What the dialog procedure hears when the user acts, with Win32's
 // parameters, and that the model already shows the change when it hears it.
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -240,6 +241,39 @@ TEST_F(UserActionsTest, CloseBoxAsksTheProcedureAndNeverClosesByItself)
     };
     pressCloseBox(dialog);
     EXPECT_TRUE(pumpUntil([this] { return !widgetOf(dialog)->isVisible(); }));
+}
+
+// Win32's list box: with nothing selected, a moving key selects the caret row.
+bool tabTo(HWND control)  // in the shown, active window
+{
+    QWidget* widget = widgetOf(control);
+    widget->window()->show();
+    widget->window()->activateWindow();
+    widget->setFocus(Qt::TabFocusReason);
+    return pumpEvents(5000, [widget] { return widget->hasFocus(); });
+}
+
+TEST_F(UserActionsTest, WithNothingSelectedTheFirstMovingKeySelectsTheCaretRow)
+{
+    ASSERT_NE(open(), nullptr);
+    for (const char* name : {"  One", "  Two", "  Three"})
+        send(IDC_STATIONS, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    ASSERT_TRUE(tabTo(item(IDC_STATIONS)));  // the caret stands on the first row
+    for (int key : {Qt::Key_Home, Qt::Key_Up, Qt::Key_PageUp, Qt::Key_Down, Qt::Key_End}) {
+        send(IDC_STATIONS, LB_SETCURSEL, WPARAM(-1));
+        flushUpdates();
+        received.clear();
+        pressKey(item(IDC_STATIONS), key);
+        EXPECT_EQ(send(IDC_STATIONS, LB_GETCURSEL), 0) << "key " << key;
+        EXPECT_EQ(commands().size(), 1u) << "key " << key;
+    }
+    QAccessibleInterface* row = QAccessible::queryAccessibleInterface(widgetOf(item(IDC_STATIONS)))->child(2);
+    ASSERT_TRUE(tabTo(item(IDC_PAUSE)));
+    send(IDC_STATIONS, LB_SETCURSEL, 2);  // the program's choice while the focus is elsewhere
+    flushUpdates();
+    EXPECT_FALSE(row->state().focused) << "a row kept the focus the list lost";
+    ASSERT_TRUE(tabTo(item(IDC_STATIONS)));
+    EXPECT_TRUE(row->state().focused);
 }
 
 }  // namespace
