@@ -7,7 +7,7 @@ packages=(
   # build
   build-essential cmake pkg-config ccache
   # window layer, engine libraries
-  qt6-base-dev libsdl2-dev libcurl4-openssl-dev ca-certificates
+  qt6-base-dev libxcb1-dev libsdl2-dev libcurl4-openssl-dev ca-certificates
   libmpg123-dev libogg-dev libvorbis-dev libsoxr-dev libfaad-dev libopusfile-dev
   fonts-dejavu-core
   # tests: framework, sanitizer runtimes, fixture makers, a real streaming server
@@ -20,7 +20,7 @@ packages=(
   # plug-in fixtures (Ogg Opus), install checks and the Debian package
   opus-tools desktop-file-utils appstream lintian file
   # benchmarks
-  libbenchmark-dev mpv ffmpeg linux-perf
+  libbenchmark-dev mpv ffmpeg linux-perf goodvibes pulseaudio pulseaudio-utils openbox valgrind
 )
 
 sudo_cmd=()
