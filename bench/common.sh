@@ -122,11 +122,12 @@ open_player() {
   sleep 1  # the list takes the focus once the window is shown
 }
 
-# Gives the window the keyboard focus (through the window manager when one
-# runs) and presses Down in its station list, as a person would.
+# Brings the window to the front (through the window manager when one runs)
+# and clicks the first row of its station list, as a person would. (Down
+# moves the list's focus to the first row but, here, does not select it.)
 select_station() {  # select_station WINDOW
   xdotool windowactivate --sync "$1" >/dev/null 2>&1 || xdotool windowfocus --sync "$1" >/dev/null 2>&1 || true
-  xdotool key Down
+  xdotool mousemove --window "$1" 40 17 click 1
 }
 
 # Whether the process holds an open connection to the stream's port.
