@@ -109,7 +109,7 @@ print(max(map(abs, a)) if a else 0)' "$work/heard-$1.raw"
 percent() { awk -v ns="$1" -v w="$seconds" 'BEGIN { printf "%.3f", 100 * ns / 1e9 / w }'; }
 
 pulse_round() {  # pulse_round URL
-  local url=$1 names=() states=() pids=() start=() end=() rss=() i x=0 geometry
+  local url=$1 names=() states=() pids=() start=() end=() rss=() own=() i x=0 geometry
   local shown minimised idle
   export PULSE_SERVER
   open_player shown "$url" SDL_AUDIODRIVER=pulseaudio PULSE_SERVER="$PULSE_SERVER"
@@ -142,18 +142,21 @@ pulse_round() {  # pulse_round URL
   sleep "$warmup"
   thread_ns "$shown" >"$work/shown.before"
   thread_ns "$minimised" >"$work/minimised.before"
+  thread_ns "$idle" >"$work/idle.before"
   for i in "${!pids[@]}"; do start[i]=$(run_ns "${pids[i]}"); done
   sleep "$seconds"
   for i in "${!pids[@]}"; do
     alive "${pids[i]}" || { say "${names[i]} (${states[i]}) stopped early"; exit 1; }
     end[i]=$(run_ns "${pids[i]}")
     rss[i]=$(rss_kib "${pids[i]}")
+    own[i]=$(awk '/^RssAnon:/ { print $2 }' "/proc/${pids[i]}/status")
   done
   thread_ns "$shown" >"$work/shown.after"
   thread_ns "$minimised" >"$work/minimised.after"
+  thread_ns "$idle" >"$work/idle.after"
   echo "Load average after the window: $(cut -d' ' -f1-3 /proc/loadavg)"
   echo
-  echo "| player | state | CPU time | of one core | × Goodvibes | resident memory | heard at the sink (peak) |"
+  echo "| player | state | CPU time | of one core | × Goodvibes | resident memory (of it private) | heard at the sink (peak) |"
   echo "|---|---|---|---|---|---|---|"
   local goodvibes_ns=$((end[4] - start[4])) peak used heard
   local -A share
@@ -169,11 +172,12 @@ pulse_round() {  # pulse_round URL
     fi
     share[$i]=$(percent "$used")
     awk -v n="${names[i]}" -v s="${states[i]}" -v u="$used" -v g="$goodvibes_ns" -v p="${share[$i]}" \
-      -v r="${rss[i]}" -v h="$heard" \
-      'BEGIN { printf "| %s | %s | %.3f s | %s %% | %.2f | %.1f MiB | %s |\n", n, s, u / 1e9, p, u / g, r / 1024, h }'
-    if [ "$i" -le 1 ]; then
+      -v r="${rss[i]}" -v o="${own[i]}" -v h="$heard" \
+      'BEGIN { printf "| %s | %s | %.3f s | %s %% | %.2f | %.1f MiB (%.1f) | %s |\n", n, s, u / 1e9, p, u / g, r / 1024, o / 1024, h }'
+    if [ "$i" -le 2 ]; then
       local who=shown
       [ "$i" -eq 1 ] && who=minimised
+      [ "$i" -eq 2 ] && who=idle
       read -r -a split < <(split_ns "$work/$who.before" "$work/$who.after")
       echo "| ... its window (Qt's threads) | | $(awk -v u="${split[0]}" 'BEGIN { printf "%.3f s", u / 1e9 }') | $(percent "${split[0]}") % | | | |"
       echo "| ... its engine (output, network, decoding) | | $(awk -v u="${split[1]}" 'BEGIN { printf "%.3f s", u / 1e9 }') | $(percent "${split[1]}") % | | | |"
