@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "state/player_state.h"
 #include "state/resource_ids.h"
@@ -47,9 +48,30 @@ void onTimer()
         SendDlgItemMessageA(window, IDC_LEVEL_LEFT, PBM_SETPOS, LOWORD(level), 0);
         SendDlgItemMessageA(window, IDC_LEVEL_RIGHT, PBM_SETPOS, HIWORD(level), 0);
     }
-    char load[10];
-    snprintf(load, sizeof load, "%.2f %%", BASS_GetCPU());
-    SendDlgItemMessageA(window, IDC_CPU, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(load));
+    showLoad(window, BASS_GetCPU());
+}
+
+// The load changes in its last digits at almost every tick while a stream
+// plays, but what the window shows (two decimals) far less often; with
+// nothing playing it stays at zero. Each new text costs the window a
+// repaint, so only a new text is set.
+void showLoad(HWND window, float load)
+{
+    static HWND shownIn = nullptr;  // a new window shows its own caption
+    static float shownLoad = -1;
+    static char shownText[16];
+    if (window == shownIn && load == shownLoad)
+        return;
+    if (window != shownIn)
+        shownText[0] = '\0';
+    shownIn = window;
+    shownLoad = load;
+    char text[16];
+    snprintf(text, sizeof text, "%.2f %%", load);
+    if (strcmp(text, shownText) == 0)
+        return;
+    memcpy(shownText, text, sizeof text);
+    SendDlgItemMessageA(window, IDC_CPU, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
 }
 
 void onVolumeScroll(HWND slider)

@@ -9,6 +9,7 @@ INT_PTR mainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void onInitDialog();
 void onCommand(int id, int notification, HWND control);
 void onTimer();
+void showLoad(HWND window, float load);
 void onVolumeScroll(HWND slider);
 void onEffectScroll(HWND slider);
 void onClose();

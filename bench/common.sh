@@ -86,7 +86,7 @@ start_demo() {
 # Sets DISPLAY to a private Xvfb.
 start_xvfb() {
   local i
-  Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$work/display" >/dev/null 2>&1 </dev/null &
+  Xvfb -displayfd 9 -screen 0 "${xvfb_screen:-1024x768x24}" -nolisten tcp 9>"$work/display" >/dev/null 2>&1 </dev/null &
   started_pids+=($!)
   xvfb_pid=$!
   for i in $(seq 1 100); do
@@ -98,8 +98,14 @@ start_xvfb() {
 
 # start_player NAME URL [VAR=VALUE...]: starts the player in a folder of its
 # own whose station list holds URL only, waits for its window and selects the
-# station with the Down key. Sets player_pid.
+# station with the Down key. Sets player_pid and player_window.
 start_player() {
+  open_player "$@" || return 1
+  select_station "$player_window"
+}
+
+# open_player NAME URL [VAR=VALUE...]: start_player without the key press.
+open_player() {
   local name=$1 url=$2 dir=$work/$1
   shift 2
   mkdir -p "$dir/run"
@@ -109,11 +115,19 @@ start_player() {
   (cd "$dir" && exec env XDG_RUNTIME_DIR="$dir/run" "$@" "$program" >"$dir/out.log" 2>&1 </dev/null) &
   player_pid=$!
   started_pids+=("$player_pid")
-  if ! timeout 30 xdotool search --sync --onlyvisible --pid "$player_pid" >/dev/null; then
+  if ! player_window=$(timeout 30 xdotool search --sync --onlyvisible --pid "$player_pid"); then
     say "the player's window did not appear"; return 1
   fi
+  player_window=${player_window%%$'\n'*}
   sleep 1  # the list takes the focus once the window is shown
-  xdotool key Down
+}
+
+# Brings the window to the front (through the window manager when one runs)
+# and clicks the first row of its station list, as a person would. (Down
+# moves the list's focus to the first row but, here, does not select it.)
+select_station() {  # select_station WINDOW
+  xdotool windowactivate --sync "$1" >/dev/null 2>&1 || xdotool windowfocus --sync "$1" >/dev/null 2>&1 || true
+  xdotool mousemove --window "$1" 40 17 click 1
 }
 
 # Whether the process holds an open connection to the stream's port.

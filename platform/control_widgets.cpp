@@ -467,10 +467,14 @@ void syncControlWidget(ControlModel& c) {
 }
 
 void queueControlSync(const std::shared_ptr<ControlModel>& c) {
+    const std::shared_ptr<DialogState> d = c->dialog.lock();
     {
         std::lock_guard guard(c->lock);
         if (c->syncPending) return;
         c->syncPending = true;
+        // Read under the lock: the window, seen again, first stops the
+        // wait and then takes each control's lock to show what is pending.
+        if (d && d->controlsWait.load()) return;
     }
     postToGui([c] { syncControlWidget(*c); });
 }

@@ -14,6 +14,7 @@
 #include "platform/gui_thread.h"
 #include "platform/qt_text.h"
 #include "platform/resource_store.h"
+#include "platform/window_visibility.h"
 
 namespace platform::detail {
 
@@ -117,6 +118,7 @@ void buildDialogWindow(const std::shared_ptr<DialogState>& d) {
     for (size_t i = 1; i < widgets.size(); ++i) QWidget::setTabOrder(widgets[i - 1], widgets[i]);
     for (auto it = widgets.rbegin(); it != widgets.rend(); ++it) (*it)->raise();
     syncDialogWidget(*d);
+    watchWindowVisibility(d);
 }
 
 void showDialogWindow(DialogState& d) {

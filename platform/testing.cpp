@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QAccessible>
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -141,6 +142,13 @@ QString shownText(HWND window) {
         return rows.isEmpty() ? QString() : rows.first()->text();
     }
     return QString();
+}
+
+int shownValue(HWND control) {
+    QWidget* widget = widgetOf(control);
+    QAccessibleInterface* accessible = widget ? QAccessible::queryAccessibleInterface(widget) : nullptr;
+    QAccessibleValueInterface* value = accessible ? accessible->valueInterface() : nullptr;
+    return value ? value->currentValue().toInt() : -1;
 }
 
 QStringList shownRows(HWND listBox) {

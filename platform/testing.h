@@ -55,6 +55,10 @@ QWidget* widgetOf(HWND window);
 // box's selected row) or a dialog's title.
 QString shownText(HWND window);
 
+// The value a level meter or slider shows, as a screen reader reads it
+// (-1 when it shows none).
+int shownValue(HWND control);
+
 // The rows a list box shows.
 QStringList shownRows(HWND listBox);
 

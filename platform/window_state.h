@@ -75,6 +75,9 @@ struct DialogState {
     std::map<UINT_PTR, TimerEntry> timers;    // guarded by lock: the timers that run
     unsigned timerGeneration = 0;             // guarded by lock
 
+    // The window is minimised or covered: control updates wait for it to be
+    // seen (read under a control's lock; see window_visibility.h).
+    std::atomic<bool> controlsWait{false};
     std::atomic<bool> ended{false};      // EndDialog was called
     std::atomic<bool> destroyed{false};  // DestroyWindow was called or the dialog ended
     std::atomic<INT_PTR> result{0};

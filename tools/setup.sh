@@ -24,7 +24,7 @@ packages=(
   # plug-in fixtures (Ogg Opus), install checks and the Debian package
   opus-tools desktop-file-utils appstream lintian file
   # benchmarks
-  libbenchmark-dev mpv ffmpeg linux-perf
+  libbenchmark-dev mpv ffmpeg linux-perf goodvibes pulseaudio pulseaudio-utils openbox valgrind
 )
 
 sudo_cmd=()

@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "engine/effects/effect_makers.h"
+#include "engine/effects/lanes.h"
 #include "engine/effects/ramp.h"
 
 namespace engine::fx {
@@ -95,6 +96,8 @@ public:
     void process(float* samples, size_t frames, int channels) override;
 
 private:
+    void filterStereo(float* samples, size_t frames);
+
     void jumpTo(const BASS_DX8_PARAMEQ& p) {
         logCentre_.moveTo(std::log2(p.fCenter), 0);
         bandwidth_.moveTo(p.fBandwidth, 0);
@@ -124,6 +127,33 @@ private:
     std::array<History, kMaxChannels> history_{};
 };
 
+// Both channels of a stereo block at once, one in each lane: each sample
+// waits for the one before it in its channel, so the two channels' filters
+// run side by side in the time one took.
+void ParamEq::filterStereo(float* samples, size_t frames) {
+    for (size_t start = 0; start < frames; start += kBlock) {
+        glide();
+        const Coefficients& k = coefficients_;
+        const Double2 b0 = {k.b0, k.b0}, b1 = {k.b1, k.b1}, b2 = {k.b2, k.b2}, a1 = {k.a1, k.a1}, a2 = {k.a2, k.a2};
+        Double2 x1 = {history_[0].x1, history_[1].x1}, x2 = {history_[0].x2, history_[1].x2};
+        Double2 y1 = {history_[0].y1, history_[1].y1}, y2 = {history_[0].y2, history_[1].y2};
+        float* s = samples + 2 * start;
+        const size_t count = std::min(frames - start, kBlock);
+        for (size_t i = 0; i < count; ++i, s += 2) {
+            const Double2 x = {s[0], s[1]};
+            const Double2 y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+            x2 = x1;
+            x1 = x;
+            y2 = y1;
+            y1 = y;
+            s[0] = static_cast<float>(y[0]);
+            s[1] = static_cast<float>(y[1]);
+        }
+        for (int c = 0; c < 2; ++c) history_[c] = {x1[c], x2[c], y1[c], y2[c]};
+    }
+    for (int c = 0; c < 2; ++c) history_[c].flushTiny();
+}
+
 void ParamEq::process(float* samples, size_t frames, int channels) {
     if (channels <= 0) return;
     int filtered = std::min(channels, kMaxChannels);
@@ -131,6 +161,10 @@ void ParamEq::process(float* samples, size_t frames, int channels) {
     if (channels != channels_) history_.fill({});
     channels_ = channels;
     started_ = true;
+    if (channels == 2) {
+        filterStereo(samples, frames);
+        return;
+    }
     size_t stride = static_cast<size_t>(channels);
     for (size_t start = 0; start < frames; start += kBlock) {
         glide();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/effects/effect_makers.h"
+#include "engine/effects/lanes.h"
 #include "engine/effects/ramp.h"
 
 namespace engine::fx {
@@ -120,15 +121,23 @@ double fromDb(double db) {
     return std::pow(10.0, db / 20);
 }
 
-// In place, unnormalised: the eight-point Walsh-Hadamard transform.
-void hadamard(std::array<float, kLines>& v) {
-    for (int half = 1; half < kLines; half *= 2)
-        for (int i = 0; i < kLines; i += 2 * half)
-            for (int j = i; j < i + half; ++j) {
-                float a = v[j], b = v[j + half];
-                v[j] = a + b;
-                v[j + half] = a - b;
-            }
+static_assert(kLines == 8, "the loop works on the lines as two vectors of four");
+
+// One value per line, as two vectors of four lanes.
+struct LineValues {
+    Float4 low, high;
+    static LineValues load(const float* from) { return {loadFloat4(from), loadFloat4(from + 4)}; }
+    void store(float* to) const {
+        storeFloat4(to, low);
+        storeFloat4(to + 4, high);
+    }
+};
+
+// Unnormalised: the eight-point Walsh-Hadamard transform, the four-point one
+// on each half and a last butterfly between the halves.
+LineValues hadamard(const LineValues& v) {
+    const Float4 low = hadamard4(v.low), high = hadamard4(v.high);
+    return {low + high, low - high};
 }
 
 class Reverb final : public Effect {
@@ -242,15 +251,24 @@ void Reverb::runLoop(size_t frames) {
         pole[i] = static_cast<float>(damping_[i].pole.value());
         state[i] = damping_[i].state;
     }
+    // All eight lines at once, frame after frame: each frame's damping
+    // needs the one before.
+    LineValues g = LineValues::load(gain.data()), p = LineValues::load(pole.data());
+    LineValues s = LineValues::load(state.data());
     for (size_t n = 0; n < frames; ++n) {
-        if (gliding)
+        if (gliding) {
             for (int i = 0; i < kLines; ++i) {
                 gain[i] = static_cast<float>(damping_[i].gain.next());
                 pole[i] = static_cast<float>(damping_[i].pole.next());
             }
-        for (int i = 0; i < kLines; ++i) back_[n][i] = state[i] = gain[i] * taps_[n][i] + pole[i] * state[i];
-        hadamard(back_[n]);
+            g = LineValues::load(gain.data());
+            p = LineValues::load(pole.data());
+        }
+        const LineValues t = LineValues::load(taps_[n].data());
+        s = {g.low * t.low + p.low * s.low, g.high * t.high + p.high * s.high};
+        hadamard(s).store(back_[n].data());
     }
+    s.store(state.data());
     for (int i = 0; i < kLines; ++i) damping_[i].state = state[i];
     float norm = 1 / std::sqrt(static_cast<float>(kLines));
     for (int i = 0; i < kLines; ++i) {
@@ -264,13 +282,13 @@ void Reverb::processBlock(float* samples, size_t frames, int channels) {
     runLoop(frames);
     fillGains(wetGain_, wet_.data(), frames);
     int wetChannels = std::min(channels, kMaxChannels);
+    std::array<LineValues, kMaxChannels> mix;
+    for (int c = 0; c < wetChannels; ++c) mix[c] = LineValues::load(outputMix_[c].data());
     for (size_t n = 0; n < frames; ++n) {
         float* frame = samples + n * static_cast<size_t>(channels);
-        for (int c = 0; c < wetChannels; ++c) {
-            float mixed = 0;
-            for (int i = 0; i < kLines; ++i) mixed += outputMix_[c][i] * taps_[n][i];
-            frame[c] += wet_[n] * mixed;
-        }
+        const LineValues t = LineValues::load(taps_[n].data());
+        for (int c = 0; c < wetChannels; ++c)
+            frame[c] += wet_[n] * sumOf(mix[c].low * t.low + mix[c].high * t.high);
     }
 }
 

@@ -81,6 +81,36 @@ TEST_F(ConnectionTest, StationPlaysAndTheWindowShowsItsHeadersAndFormat)
     EXPECT_TRUE(boxes().empty());
 }
 
+TEST_F(ConnectionTest, MetersAndTextsFollowTheStreamAfterTheWindowIsMinimisedAndRestored)
+{
+    using platform::testing::shownText;
+    using platform::testing::shownValue;
+    addRadio("/icy", "ICY 200 OK", R"("Content-Type: audio/mpeg", "icy-name:Hidden Radio")");
+    openWith({server.url("/icy")});
+    SetDlgItemTextA(window, IDC_CPU, "no load yet");
+    platform::testing::flushUpdates();
+    ShowWindow(window, SW_MINIMIZE);
+    selectListRow(item(IDC_STATIONS), 0);
+    // Minimised, the window's models go on with the stream; what it shows
+    // waits (the load text's widget still says what it said).
+    ASSERT_TRUE(pumpUntil([&] { return send(IDC_LEVEL_LEFT, PBM_GETPOS) > 1000 && text(IDC_NAME) == "Hidden Radio"; }));
+    ASSERT_TRUE(pumpUntil([&] { return text(IDC_CPU) != "no load yet"; }));
+    EXPECT_EQ(shownText(item(IDC_CPU)), "no load yet");
+    EXPECT_NE(shownText(item(IDC_NAME)), "Hidden Radio");
+
+    ShowWindow(window, SW_RESTORE);
+    auto follows = [&] {
+        return shownText(item(IDC_NAME)) == "Hidden Radio" && shownText(item(IDC_CPU)).toStdString() == text(IDC_CPU) &&
+               shownValue(item(IDC_LEVEL_LEFT)) > 1000 &&
+               shownValue(item(IDC_LEVEL_LEFT)) == send(IDC_LEVEL_LEFT, PBM_GETPOS) &&
+               shownValue(item(IDC_LEVEL_RIGHT)) == send(IDC_LEVEL_RIGHT, PBM_GETPOS);
+    };
+    EXPECT_TRUE(pumpUntil(follows));
+    // Shown again, the meters go on following the stream: paused, they fall.
+    click(item(IDC_PAUSE));
+    EXPECT_TRUE(pumpUntil([&] { return send(IDC_LEVEL_LEFT, PBM_GETPOS) == 0 && shownValue(item(IDC_LEVEL_LEFT)) == 0; }));
+}
+
 TEST_F(ConnectionTest, PauseAndVolumeActOnThePlayingStream)
 {
     addRadio("/a", "HTTP/1.0 200 OK", R"("Content-Type: audio/mpeg")");
