@@ -20,7 +20,7 @@ def chained_ogg(folder):
     chain = b""
     for number, title in enumerate(TITLES):
         wav, ogg = os.path.join(folder, "%d.wav" % number), os.path.join(folder, "%d.ogg" % number)
-        subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", wav, "synth", "4", "sine", str(440 + 110 * number)],
+        subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", "4", "sine", str(440 + 110 * number)],
                        check=True)
         subprocess.run(["oggenc", "-Q", "-s", str(number + 1), "-c", "title=" + title, "-o", ogg, wav], check=True)
         chain += open(ogg, "rb").read()
