@@ -136,6 +136,8 @@ void closeRecordFileLocked()
     RecordStream& stream = recordStream;
     if (!player.recordFile)
         return;
+    writeRecordLocked(stream.heldBack.data(), stream.heldBack.size());
+    stream.heldBack.clear();
     std::fclose(player.recordFile);
     player.recordFile = nullptr;
     std::string path = player.recordPath;

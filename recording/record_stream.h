@@ -27,6 +27,7 @@ struct RecordStream {
     // A new song while a frame file is open: cut at the next frame.
     bool cutPending = false;
     size_t cutSearched = 0;
+    std::string heldBack;           // not yet written: may begin a frame
     OggPageSplitter pages;
     OggLink link;
     bool lastPageBos = false;

@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "recording/frame_sync.h"
@@ -68,24 +69,39 @@ void receiveOggPieceLocked(const OggPiece& piece) REQUIRES(player.recordLock)
         writeRecordLocked(piece.bytes.data(), piece.bytes.size());
 }
 
+// While a cut waits for a frame, the last bytes of each block are held back:
+// a frame header may begin in them and end in the next block.
+constexpr size_t kHeldBack = 6;
+
 void receiveFramesLocked(const unsigned char* data, size_t size) REQUIRES(player.recordLock)
 {
     RecordStream& stream = recordStream;
     if (!player.recordEnabled)
         return;
-    size_t from = 0;
     if (player.recordFile && stream.cutPending) {
-        size_t sync = findFrameSync(data, size);
-        stream.cutSearched += sync;
-        if (sync == size && stream.cutSearched < kMaxCutSearch) {
-            writeRecordLocked(data, size);
+        std::string bytes = std::move(stream.heldBack);
+        stream.heldBack.clear();
+        bytes.append(reinterpret_cast<const char*>(data), size);
+        const auto* all = reinterpret_cast<const unsigned char*>(bytes.data());
+        size_t sync = findFrameSync(all, bytes.size());
+        stream.cutSearched += size;
+        if (sync == bytes.size() && stream.cutSearched < kMaxCutSearch) {
+            size_t keep = std::min(kHeldBack, bytes.size());
+            writeRecordLocked(all, bytes.size() - keep);
+            stream.heldBack = bytes.substr(bytes.size() - keep);
             return;
         }
-        from = sync == size ? 0 : sync;
-        if (!writeRecordLocked(data, from))
+        if (sync == bytes.size())
+            sync = 0;
+        if (!writeRecordLocked(all, sync))
             return;
         closeRecordFileLocked();
-    } else if (!player.recordFile) {
+        if (ensureFileLocked())
+            writeRecordLocked(all + sync, bytes.size() - sync);
+        return;
+    }
+    size_t from = 0;
+    if (!player.recordFile) {
         // A file begins with a whole frame: the bytes before the first one
         // are the end of a frame recording never had.
         from = findFrameSync(data, size);
