@@ -136,7 +136,8 @@ protected:
     }
 
     // The station change of the dialog: the recorder first, then a connect
-    // thread that replaces the stream, as the program does.
+    // thread that replaces the stream, as the program does; the recorder
+    // hears only the newest connection's bytes.
     void changeStation()
     {
         if (connector.joinable())
@@ -149,11 +150,12 @@ protected:
                                  titleList(n) + "}, \"body\": [" + filePart(bodyPath) +
                                  "], \"loop\": true, \"rate\": " + std::to_string(kRate) + "}"));
         std::string url = server.url("/s" + std::to_string(n));
-        connector = std::thread([this, url] {
+        followConnection(static_cast<unsigned>(n));
+        connector = std::thread([this, url, n] {
             HSTREAM old = player.stream.exchange(0);
             if (old)
                 BASS_StreamFree(old);
-            if (connect(url))
+            if (connect(url, connectionUser(static_cast<unsigned>(n))))
                 connected = connections.load();
         });
     }
