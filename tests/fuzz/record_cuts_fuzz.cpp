@@ -10,16 +10,14 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 1)
-        return 0;
-    size_t blockSize = data[0] + 1;
-    data += 1;
-    size -= 1;
+    size_t blockSize = size > 0 ? data[0] + 1 : 1;
+    data += size > 0;
+    size -= size > 0;
     if (findFrameSync(data, size) > size)
         std::abort();
     OggPageSplitter pages;
     OggLink link;
-    std::string out;
+    std::string out;  // every byte handed on, pages and the rest
     for (size_t at = 0; at < size; at += blockSize) {
         size_t n = size - at < blockSize ? size - at : blockSize;
         for (const OggPiece& piece : pages.feed(data + at, n)) {
@@ -31,9 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (link.headerPages().size() > (1u << 20))
             std::abort();
     }
+    (void)link.titleText();
     out += pages.takeHeld();
     if (out != std::string(reinterpret_cast<const char*>(data), size))
         std::abort();
-    (void)link.titleText();
     return 0;
 }

@@ -19,19 +19,15 @@ std::string bytesOf(const std::vector<unsigned char>& bytes)
     return std::string(bytes.begin(), bytes.end());
 }
 
-std::string encoded(bool (*encode)(const fixtures::Tone&, const std::vector<std::string>&, const std::string&),
-                    const fixtures::Tone& tone, const std::vector<std::string>& comments)
-{
-    fixtures::TempDir dir;
-    std::string path = dir.file("x");
-    return encode(tone, comments, path) ? bytesOf(fixtures::readBytes(path)) : "";
-}
-
-bool vorbis(const fixtures::Tone& tone, const std::vector<std::string>& comments, const std::string& path)
+// A song of 2 s with these comments, as Vorbis or as Opus.
+std::string song(bool opus, double frequency, const std::vector<std::string>& comments)
 {
     static int serial = 100;
-    fixtures::writeBytes(path, fixtures::makeOggVorbis(tone, comments, ++serial));
-    return true;
+    fixtures::TempDir dir;
+    if (!opus)
+        return bytesOf(fixtures::makeOggVorbis({.frequency = frequency, .seconds = 2}, comments, ++serial));
+    bool made = test::encodeOpus({.frequency = frequency, .rate = 48000, .seconds = 2}, comments, dir.file("x"));
+    return made ? bytesOf(fixtures::readBytes(dir.file("x"))) : "";
 }
 
 // Odd-sized blocks, so that pages and frames straddle them.
@@ -42,11 +38,6 @@ void feed(const std::string& bytes, size_t from = 0, size_t to = std::string::np
         block(bytes.substr(at, std::min<size_t>(1531, to - at)));
 }
 
-void status(const char* texts)
-{
-    onDownloadBlock(texts, 0, nullptr);
-}
-
 // ffprobe reads every packet of the file from its first byte without an error.
 bool plays(const std::string& path)
 {
@@ -54,7 +45,7 @@ bool plays(const std::string& path)
     return fixtures::run("test -z \"$(ffprobe -v error -show_packets " + file + " 2>&1 >/dev/null)\"");
 }
 
-void newIcyTitle(const char* title)
+void newIcyTitle(const char* title)  // as the title handler does
 {
     holdTitle(title);
     MutexLock lock(player.recordLock);
@@ -70,12 +61,10 @@ TEST_F(RecorderTest, ChainedOggIsCutAtEachSongsFirstPage)
 {
     for (bool opus : {false, true}) {
         folder->clear();
-        auto encode = opus ? test::encodeOpus : vorbis;
-        std::string songs[3] = {encoded(encode, {.frequency = 440, .rate = 48000, .seconds = 2}, {"ARTIST=One", "TITLE=A"}),
-                                encoded(encode, {.frequency = 550, .rate = 48000, .seconds = 2}, {"title=Second Song"}),
-                                encoded(encode, {.frequency = 660, .rate = 48000, .seconds = 2}, {})};
+        std::string songs[3] = {song(opus, 440, {"ARTIST=One", "TITLE=A"}), song(opus, 550, {"title=Second Song"}),
+                                song(opus, 660, {})};
         ASSERT_FALSE(songs[0].empty() || songs[1].empty() || songs[2].empty());
-        status("ICY 200 OK\0icy-name:Chain FM\0\0");
+        onDownloadBlock("ICY 200 OK\0icy-name:Chain FM\0\0", 0, nullptr);
         setRecordCounter(0);
         feed(songs[0], 0, songs[0].size() / 2);
         switchRecordingOn();
@@ -88,11 +77,9 @@ TEST_F(RecorderTest, ChainedOggIsCutAtEachSongsFirstPage)
         ASSERT_EQ(folder->names(), (Names{"01-One" + ext, "02-Second Song" + ext, "03-Chain FM" + ext}));
         EXPECT_EQ(folder->read("02-Second Song" + ext), songs[1]);
         EXPECT_EQ(folder->read("03-Chain FM" + ext), songs[2]);
-        std::string first = folder->read("01-One" + ext);
+        std::string first = folder->read("01-One" + ext);  // headers, then the song from a page on
         size_t tail = songs[0].size() - songs[0].find("OggS", songs[0].size() / 2);
-        ASSERT_GT(first.size(), tail);
-        EXPECT_EQ(first.substr(first.size() - tail), songs[0].substr(songs[0].size() - tail));
-        EXPECT_EQ(first.substr(0, 4), "OggS");
+        EXPECT_TRUE(first.size() > tail && first.ends_with(songs[0].substr(songs[0].size() - tail)));
         for (const std::string& name : folder->names())
             EXPECT_TRUE(plays(folder->path() + name)) << name;
         resetRecording();
@@ -138,7 +125,7 @@ TEST_F(RecorderTest, FrameStreamsAreCutAtTheNextFrameAndNamedForTheirFormat)
 TEST_F(RecorderTest, UntitledPiecesAreKeptUnderTheStationsName)
 {
     std::string mp3 = bytesOf(fixtures::makeMp3({.frequency = 440, .seconds = 2}));
-    status("ICY 200 OK\0icy-name:Quiet FM\0\0");
+    onDownloadBlock("ICY 200 OK\0icy-name:Quiet FM\0\0", 0, nullptr);
     setRecordCounter(4);
     switchRecordingOn();
     feed(mp3, 0, 8000);
@@ -147,5 +134,4 @@ TEST_F(RecorderTest, UntitledPiecesAreKeptUnderTheStationsName)
     feed(mp3, 8000);
     endOfDownload();
     EXPECT_EQ(folder->names(), (Names{"05-Quiet FM.mp3", "06-Quiet FM.mp3"}));
-    EXPECT_EQ(recordCounter(), 6);
 }
