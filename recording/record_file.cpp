@@ -1,6 +1,7 @@
 #include "recording/record_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -78,7 +79,10 @@ FILE* openScratch(int& error) REQUIRES(player.recordLock)
     if (file || error != EEXIST)
         return file;
     std::string folder = recordStream.folder;
-    if (int kept = keepRecording(folder + kScratchRecordName, folder, "r", "tmp", player.recordCounter))
+    struct stat left {};
+    if (lstat((folder + kScratchRecordName).c_str(), &left) == 0 && S_ISREG(left.st_mode) && left.st_size == 0)
+        unlink((folder + kScratchRecordName).c_str());  // nothing to keep
+    else if (int kept = keepRecording(folder + kScratchRecordName, folder, "r", "tmp", player.recordCounter))
         player.recordCounter = kept;
     std::snprintf(player.recordPath, sizeof player.recordPath, "%s", folder.c_str());
     return openInFolder(kScratchRecordName, O_EXCL, error);
