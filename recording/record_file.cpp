@@ -125,7 +125,7 @@ void openRecordFileLocked()
             stem = recordStem(player.currentTitle);
         stream.scratch = !stem;
         stream.pieceTitle = player.currentTitle ? player.currentTitle : "";
-        stream.adoptTitle = !player.currentTitle && !stream.titleSeen;
+        stream.adoptTitle = !stream.titleSeen;
         file = stem ? openNumbered(*stem, stream.pieceExtension, error) : openScratch(error);
     }
     stream.written = 0;

@@ -38,7 +38,7 @@ struct RecordStream {
     std::string pieceTitle;         // what a scratch piece is named after
     std::string pieceExtension;
     uint64_t written = 0;
-    bool adoptTitle = false;        // the connection's first title names it
+    bool adoptTitle = false;        // begun before the connection's first title
     int failure = 0;                // errno of a failed open or write
 };
 

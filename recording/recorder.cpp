@@ -110,11 +110,16 @@ void endSongLocked(const std::optional<std::string>& title)
     stream.titleSeen = true;
     if (!player.recordFile)
         return;
-    // The connection's first title names the song already being recorded.
-    if (first && stream.adoptTitle) {
-        stream.pieceTitle = title.value_or("");
-        stream.adoptTitle = false;
-        return;
+    // The connection's first title is the song already being recorded: it
+    // names a piece begun without a name, and goes on with one begun under
+    // the same title (a return after a reconnect).
+    if (first && std::exchange(stream.adoptTitle, false)) {
+        if (stream.scratch) {
+            stream.pieceTitle = title.value_or("");
+            return;
+        }
+        if (title && *title == stream.pieceTitle)
+            return;
     }
     if (stream.kind == RecordKind::Ogg)
         return;  // cut at the next song's first page instead
