@@ -119,8 +119,5 @@ void onInitDialog()
     BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 0);
     setUpSliders(window);
     setUpPresetAndMeters(window);
-    // The recorder writes beside the program, so the folder is made there,
-    // wherever the player was started from.
-    mkdir(recordFolder().c_str(), 0777);
     loadStationList();
 }

@@ -152,6 +152,7 @@ void connectStream(void* argument)
     if (!isLatest())
         return;
     showStationHeaders(stream);
+    declareRecordFormat(myConnection, stream);
     // The syncs go on before the first title is read: a title that arrived
     // between the read and the registration would otherwise be missed, and
     // its song recorded into the previous file. A title seen twice this way

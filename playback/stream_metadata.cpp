@@ -13,6 +13,7 @@
 #include "playback/title_parse.h"
 #include "state/control_update.h"
 #include "recording/record_file.h"
+#include "recording/recorder.h"
 
 namespace {
 
@@ -62,10 +63,7 @@ void applyIcyLocked(HSTREAM stream, const std::optional<std::string>& title, std
     if (stream != handledStream || title != handledTitle) {
         handledStream = stream;
         handledTitle = title;
-        if (player.recordFile) {
-            closeRecordFileLocked();
-            player.recordEnabled = 0;
-        }
+        endSongLocked(title);
     }
     if (!title)
         return;

@@ -4,5 +4,8 @@
 
 int countRecordings()
 {
-    return static_cast<int>(platform::findFiles(recordFolder(), "*.mp3").size());
+    int count = 0;
+    for (const char* pattern : {"*.mp3", "*.aac", "*.ogg", "*.opus"})
+        count += static_cast<int>(platform::findFiles(recordFolder(), pattern).size());
+    return count;
 }

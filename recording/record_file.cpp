@@ -1,16 +1,20 @@
 #include "recording/record_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <optional>
 #include <string>
 
 #include "state/player_state.h"
+#include "recording/record_keep.h"
 #include "recording/record_names.h"
+#include "recording/record_stream.h"
 #include "recording/recorder.h"
 
 namespace {
@@ -48,12 +52,12 @@ FILE* openInFolder(const char* name, int flags, int& error)
     return file;
 }
 
-FILE* openNumbered(const std::string& stem, int& error) REQUIRES(player.recordLock)
+FILE* openNumbered(const std::string& stem, const std::string& extension, int& error) REQUIRES(player.recordLock)
 {
     int number = player.recordCounter;
     for (int tries = 0; tries < kMaxNumberTries; ++tries) {
         ++number;
-        std::string name = numberedRecordName(number, stem);
+        std::string name = numberedRecordName(number, stem, extension);
         FILE* file = openInFolder(name.c_str(), O_EXCL, error);
         if (file) {
             player.recordCounter = number;
@@ -67,21 +71,103 @@ FILE* openNumbered(const std::string& stem, int& error) REQUIRES(player.recordLo
 
 }  // namespace
 
+// A scratch file left by a run that ended before it could be named is kept
+// under a number, never emptied.
+FILE* openScratch(int& error) REQUIRES(player.recordLock)
+{
+    FILE* file = openInFolder(kScratchRecordName, O_EXCL, error);
+    if (file || error != EEXIST)
+        return file;
+    std::string folder = recordStream.folder;
+    struct stat left {};
+    if (lstat((folder + kScratchRecordName).c_str(), &left) == 0 && S_ISREG(left.st_mode) && left.st_size == 0)
+        unlink((folder + kScratchRecordName).c_str());  // nothing to keep
+    else if (int kept = keepRecording(folder + kScratchRecordName, folder, "r", "tmp", player.recordCounter))
+        player.recordCounter = kept;
+    std::snprintf(player.recordPath, sizeof player.recordPath, "%s", folder.c_str());
+    return openInFolder(kScratchRecordName, O_EXCL, error);
+}
+
+std::string pieceExtension() REQUIRES(player.recordLock)
+{
+    const RecordStream& stream = recordStream;
+    if (stream.kind == RecordKind::Ogg)
+        return stream.link.extension();
+    if (stream.kind == RecordKind::Frames)
+        return stream.frameExtension;
+    return stream.declaredExtension.empty() ? "mp3" : stream.declaredExtension;
+}
+
+// What a scratch piece is named after when it is kept: an Ogg song's own
+// comments, else the title it was recorded under, else the station.
+std::string scratchStem() REQUIRES(player.recordLock)
+{
+    const RecordStream& stream = recordStream;
+    std::string text = stream.kind == RecordKind::Ogg ? stream.link.titleText() : stream.pieceTitle;
+    std::optional<std::string> stem = recordStem(text.c_str());
+    if (stem && !stem->empty())
+        return *stem;
+    if (!text.empty())
+        return text;
+    return stream.stationName.empty() ? "Radio" : stream.stationName;
+}
+
 void openRecordFileLocked()
 {
+    RecordStream& stream = recordStream;
     int error = ENOENT;
     FILE* file = nullptr;
+    stream.pieceExtension = pieceExtension();
     if (buildRecordPath()) {
-        std::optional<std::string> stem = recordStem(player.currentTitle);
-        file = stem ? openNumbered(*stem, error) : openInFolder(kScratchRecordName, O_TRUNC, error);
+        stream.folder = player.recordPath;
+        std::optional<std::string> stem;
+        if (stream.kind != RecordKind::Ogg)
+            stem = recordStem(player.currentTitle);
+        stream.scratch = !stem;
+        stream.pieceTitle = player.currentTitle ? player.currentTitle : "";
+        stream.adoptTitle = !stream.titleSeen;
+        file = stem ? openNumbered(*stem, stream.pieceExtension, error) : openScratch(error);
     }
+    stream.written = 0;
     player.recordFile = file;
     player.recordOpenError = error;
+    if (!file)
+        stream.failure = error;
 }
 
 void closeRecordFileLocked()
 {
-    if (player.recordFile)
-        std::fclose(player.recordFile);
+    RecordStream& stream = recordStream;
+    if (!player.recordFile)
+        return;
+    writeRecordLocked(stream.heldBack.data(), stream.heldBack.size());
+    stream.heldBack.clear();
+    std::fclose(player.recordFile);
     player.recordFile = nullptr;
+    std::string path = player.recordPath;
+    // Nothing written (the disk was full): no empty file is left.
+    // A numbered piece was named when it was opened.
+    if (stream.written == 0) {
+        unlink(path.c_str());
+    } else if (stream.scratch) {
+        int kept = keepRecording(path, stream.folder, scratchStem(), stream.pieceExtension, player.recordCounter);
+        if (kept > 0)
+            player.recordCounter = kept;
+    }
+    stream.written = 0;
+    stream.scratch = false;
+    stream.adoptTitle = false;
+    stream.cutPending = false;
+}
+
+bool writeRecordLocked(const void* data, size_t size)
+{
+    if (!player.recordFile || size == 0)
+        return player.recordFile != nullptr;
+    size_t done = std::fwrite(data, 1, size, player.recordFile);
+    recordStream.written += done;
+    if (done == size)
+        return true;
+    recordStream.failure = errno ? errno : EIO;
+    return false;
 }

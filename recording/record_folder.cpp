@@ -47,12 +47,16 @@ std::string musicFolder(const std::string& home)
     return home + "/Music";
 }
 
+}  // namespace
+
 // mkdir -p: neither the music folder nor Tunelark/ exist in a fresh home.
-void makeFolders(const std::string& path)
+void makeRecordFolder(const std::string& path)
 {
     for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
         mkdir(path.substr(0, slash).c_str(), 0777);
 }
+
+namespace {
 
 // The install rules put the program in <prefix>/lib/tunelark/. There it never
 // writes into its own folder, whoever runs it: a folder made there as root
@@ -82,9 +86,7 @@ std::string recordFolderFor(const std::string& programDir)
     std::string home = homeFolder();
     if (home.empty() || home[0] != '/')
         return programDir + "record/";  // nowhere better; opening will fail
-    std::string folder = musicFolder(home) + "/Tunelark/";
-    makeFolders(folder);
-    return folder;
+    return musicFolder(home) + "/Tunelark/";
 }
 
 std::string recordFolder()

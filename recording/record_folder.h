@@ -10,8 +10,10 @@
 std::string programFolder();
 // The record folder for a program that lives in `programDir` (ending in '/'),
 // with a trailing '/'. Chooses the music folder when `programDir` cannot be
-// written or is the installed program's, and then makes that folder and its
-// parents.
+// written or is the installed program's. Makes nothing: the folder is made
+// when a recording first needs it.
 std::string recordFolderFor(const std::string& programDir);
+// Makes the folder `path` (ending in '/') and its missing parents.
+void makeRecordFolder(const std::string& path);
 // recordFolderFor(programFolder()).
 std::string recordFolder();

@@ -71,14 +71,14 @@ void cutUtf8(std::string& text, size_t maxChars, size_t maxBytes)
     text.resize(end);
 }
 
-std::string numberedRecordName(int number, const std::string& stem)
+std::string numberedRecordName(int number, const std::string& stem, const std::string& extensionName)
 {
-    static const char extension[] = ".mp3";
+    std::string extension = "." + extensionName;
     char prefix[16];
     std::snprintf(prefix, sizeof prefix, "%02d-", number);
     std::string text = recordNameText(stem);
     makeFileNameSafe(text);
-    size_t fixed = std::strlen(prefix) + sizeof extension - 1;
+    size_t fixed = std::strlen(prefix) + extension.size();
     cutUtf8(text, kRecordNameMaxChars - fixed, kRecordNameMaxBytes - fixed);
     return prefix + text + extension;
 }

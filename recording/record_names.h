@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-// The scratch file of untitled parts, emptied at each use.
+// The scratch file of a piece that is named only once it is closed.
 inline constexpr char kScratchRecordName[] = "r.tmp";
 
 // The longest record file name, "NN-" and ".mp3" included: 99 characters, as
@@ -20,11 +20,11 @@ constexpr size_t kRecordNameMaxBytes = 255;
 // title is held or it has no '-': such parts go to the scratch file.
 std::optional<std::string> recordStem(const char* title);
 
-// "NN-stem.mp3" (the number at least two digits) in UTF-8: a stem that is
+// "NN-stem.<extension>", by default ".mp3" (the number at least two digits) in UTF-8: a stem that is
 // valid UTF-8 as it is, any other read as Windows-1251, as the window shows
 // it; every character that cannot stand in a file name replaced by '_'; the
 // stem cut at a whole character so the name keeps within both limits above.
-std::string numberedRecordName(int number, const std::string& stem);
+std::string numberedRecordName(int number, const std::string& stem, const std::string& extension = "mp3");
 
 // The stem as UTF-8 text, by the rule above, not yet made safe or cut.
 std::string recordNameText(const std::string& stem);

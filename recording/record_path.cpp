@@ -13,6 +13,7 @@ bool buildRecordPath()
         player.recordPath[0] = '\0';
         return false;
     }
+    makeRecordFolder(folder);
     std::snprintf(player.recordPath, sizeof player.recordPath, "%s", folder.c_str());
     return true;
 }

@@ -1,27 +1,54 @@
 #include "recording/recorder.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
 
 #include "state/player_state.h"
 #include "state/resource_ids.h"
 #include "state/control_update.h"
 #include "state/upward_calls.h"
 #include "recording/record_file.h"
+#include "recording/record_sources.h"
+#include "recording/record_stream.h"
+#include "recording/record_writer.h"
 
 namespace {
+
+// Set by a station change: the new connection's first bytes clear the held
+// title again, so that a title the station being left sent while it was
+// still playing cannot name the new station's first file.
+bool clearTitleOnFirstBlock GUARDED_BY(player.recordLock) = false;
+
+void clearHeldTitleLocked() REQUIRES(player.recordLock)
+{
+    std::free(player.currentTitle);
+    player.currentTitle = nullptr;
+}
 
 bool isFollowedLocked(void* user) REQUIRES(player.recordLock)
 {
     return user == connectionUser(player.recordConnection);
 }
 
-void writeBlockLocked(const void* buffer, DWORD length) REQUIRES(player.recordLock)
+// A recording that cannot be written (full disk, read-only or missing
+// folder) is switched off and the mark cleared, and the status line says
+// why: going on would only make an empty file for every new song.
+void stopOnFailureLocked(ControlUpdate& mark, ControlUpdate& status) REQUIRES(player.recordLock)
 {
-    if (!player.recordFile)
-        openRecordFileLocked();
-    // A failed write (full disk) loses the block; recording goes on.
-    if (player.recordFile)
-        std::fwrite(buffer, 1, length, player.recordFile);
+    int failure = recordStream.failure;
+    if (failure == 0)
+        return;
+    recordStream.failure = 0;
+    closeRecordFileLocked();
+    player.recordEnabled = 0;
+    mark = decideCheck(IDC_REC, false);
+    char reason[256];
+    std::string text = "Recording stopped: ";
+    text += strerror_r(failure, reason, sizeof reason);
+    status = decideText(IDC_STATUS, text);
 }
 
 // Recording is switched off by the end of the download, and the mark
@@ -29,6 +56,7 @@ void writeBlockLocked(const void* buffer, DWORD length) REQUIRES(player.recordLo
 // stays armed, and the return goes into a file of its own.
 ControlUpdate endRecordingLocked() REQUIRES(player.recordLock)
 {
+    flushHeldBytesLocked();
     closeRecordFileLocked();
     if (reconnectWillFollowCall && reconnectWillFollowCall())
         return {};
@@ -50,12 +78,17 @@ void onDownloadBlock(const void* buffer, DWORD length, void* user)
         MutexLock lock(player.recordLock);
         if (!isFollowedLocked(user))
             return;
-        if (buffer && length == 0)
+        if (buffer && length == 0) {
             status = decideText(IDC_STATUS, static_cast<const char*>(buffer));
+            readStationHeadersLocked(static_cast<const char*>(buffer));
+        }
+        if (length > 0 && std::exchange(clearTitleOnFirstBlock, false) && !recordStream.titleSeen)
+            clearHeldTitleLocked();
         if (player.recordEnabled && !buffer)
             mark = endRecordingLocked();
-        else if (player.recordEnabled && length > 0)
-            writeBlockLocked(buffer, length);
+        else if (length > 0)
+            receiveBlockLocked(static_cast<const unsigned char*>(buffer), length);
+        stopOnFailureLocked(mark, status);
     }
     sendUpdate(status);
     sendUpdate(mark);
@@ -63,9 +96,47 @@ void onDownloadBlock(const void* buffer, DWORD length, void* user)
 
 void followConnection(unsigned number)
 {
+    std::string name = selectedStationName();
     MutexLock lock(player.recordLock);
     player.recordConnection = number;
     closeRecordFileLocked();
+    resetRecordStreamLocked(name);
+}
+
+void endSongLocked(const std::optional<std::string>& title)
+{
+    RecordStream& stream = recordStream;
+    bool first = !stream.titleSeen;
+    stream.titleSeen = true;
+    if (!player.recordFile)
+        return;
+    // The connection's first title is the song already being recorded: it
+    // names a piece begun without a name, and goes on with one begun under
+    // the same title (a return after a reconnect).
+    if (first && std::exchange(stream.adoptTitle, false)) {
+        if (stream.scratch) {
+            stream.pieceTitle = title.value_or("");
+            return;
+        }
+        if (title && *title == stream.pieceTitle)
+            return;
+    }
+    if (stream.kind == RecordKind::Ogg)
+        return;  // cut at the next song's first page instead
+    if (stream.kind == RecordKind::Frames) {
+        stream.cutPending = true;
+        stream.cutSearched = 0;
+        return;
+    }
+    closeRecordFileLocked();
+}
+
+void declareRecordFormat(unsigned connection, HSTREAM stream)
+{
+    std::string extension = streamTypeExtension(stream);
+    MutexLock lock(player.recordLock);
+    if (connection == player.recordConnection)
+        recordStream.declaredExtension = extension;
 }
 
 void toggleRecording()
@@ -89,6 +160,9 @@ void stopRecordingForNewStation()
     ControlUpdate mark;
     {
         MutexLock lock(player.recordLock);
+        // The next station's first file must not be named after this one's song.
+        clearHeldTitleLocked();
+        clearTitleOnFirstBlock = true;
         if (!player.recordFile)
             return;
         closeRecordFileLocked();

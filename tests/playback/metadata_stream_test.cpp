@@ -48,15 +48,18 @@ TEST_F(StreamRecorderTest, AnEmptyTitleEmptiesTheDisplayAndIsHeld)
     ASSERT_TRUE(server.openGate("cut0"));
     ASSERT_TRUE(waitFor([] { return heldTitle().empty() && controlText(IDC_TITLE).empty(); }));
     ASSERT_TRUE(waitFor([] { return !recordingOn(); }));
-    // The empty title is held, so recording went on, into the scratch file.
+    // The empty title is held, so recording went on, into a file named after
+    // the station, from the first frame after the title.
     Names names = folder->names();
-    ASSERT_EQ(names, (Names{"01-Band.mp3", "r.tmp"}));
-    EXPECT_EQ(folder->read("r.tmp"), mp3.substr(7 * kMetaint));
+    ASSERT_EQ(names, (Names{"01-Band.mp3", "02-Test FM.mp3"}));
+    std::string second = folder->read("02-Test FM.mp3");
+    EXPECT_EQ(second, mp3.substr(mp3.size() - second.size()));
+    EXPECT_LT(mp3.size() - second.size() - 7 * kMetaint, 1441u);
 }
 
-// A metadata text without a title still ends the record file; with a title
-// held recording goes on under it, without one it stops and the mark clears.
-TEST_F(StreamRecorderTest, MetadataWithoutATitleEndsTheFile)
+// A metadata text without a title, the connection's first, while no title
+// is held: the piece goes on, and is named after the station.
+TEST_F(StreamRecorderTest, MetadataWithoutATitleKeepsTheUntitledPieceGoing)
 {
     std::string mp3 = toString(fixtures::makeMp3({.frequency = 550, .seconds = 2}));
     // The gate keeps block 5 back until the syncs are in place.
@@ -66,10 +69,10 @@ TEST_F(StreamRecorderTest, MetadataWithoutATitleEndsTheFile)
     ASSERT_TRUE(recMarked());
     ASSERT_NE(connect(server.url("/untitled")), 0u);
     ASSERT_TRUE(server.openGate("cut0"));
-    // The mark follows the state once the title handler has sent it.
+    // The end of the download switches recording off and clears the mark.
     ASSERT_TRUE(waitFor([] { return !recordingOn() && !recMarked(); }));
-    EXPECT_EQ(folder->names(), Names{"r.tmp"});
-    EXPECT_EQ(folder->read("r.tmp"), mp3.substr(0, 6 * kMetaint));
+    EXPECT_EQ(folder->names(), Names{"01-Test FM.mp3"});
+    EXPECT_TRUE(folder->read("01-Test FM.mp3") == mp3);
     EXPECT_EQ(heldTitle(), "(none)");
 }
 
@@ -85,14 +88,16 @@ TEST_F(StreamRecorderTest, MetadataWithoutATitleReArmsUnderTheHeldTitle)
     ASSERT_TRUE(server.openGate("cut0"));
     ASSERT_TRUE(waitFor([] { return !recordingOn(); }));
     ASSERT_EQ(folder->names(), (Names{"01-Band.mp3", "02-Band.mp3"}));
-    EXPECT_EQ(folder->read("02-Band.mp3"), mp3.substr(9 * kMetaint));
+    std::string second = folder->read("02-Band.mp3");
+    EXPECT_EQ(second, mp3.substr(mp3.size() - second.size()));
+    EXPECT_LT(mp3.size() - second.size() - 9 * kMetaint, 1441u);
     EXPECT_EQ(controlText(IDC_TITLE), "Band - Song");
 }
 
 // Chained Ogg: each song's comments replace the last; the display follows,
-// the held title changes only for a bare title, and the recording stays in
-// one file.
-TEST_F(StreamRecorderTest, OggCommentsShowEachSongAndKeepTheRecordFile)
+// the held title changes only for a bare title, and each song is recorded
+// into a file of its own, named after its comments.
+TEST_F(StreamRecorderTest, OggCommentsShowEachSongAndNameItsRecordFile)
 {
     std::string one = toString(fixtures::makeOggVorbis({.frequency = 440, .seconds = 1}, {"ARTIST=Foo", "Title=Bar"}, 11));
     std::string two = toString(fixtures::makeOggVorbis({.frequency = 660, .seconds = 1}, {"title=Solo"}, 12));
@@ -116,8 +121,10 @@ TEST_F(StreamRecorderTest, OggCommentsShowEachSongAndKeepTheRecordFile)
     ASSERT_TRUE(waitFor([] { return controlText(IDC_TITLE) == "Second - T"; }));
     EXPECT_EQ(heldTitle(), "Solo");
     ASSERT_TRUE(waitFor([] { return !recordingOn(); }));
-    EXPECT_EQ(folder->names(), Names{"01-Held.mp3"});
-    EXPECT_TRUE(folder->read("01-Held.mp3") == one + two + three);
+    EXPECT_EQ(folder->names(), (Names{"01-Foo.ogg", "02-Solo.ogg", "03-Second.ogg"}));
+    EXPECT_TRUE(folder->read("01-Foo.ogg") == one);
+    EXPECT_TRUE(folder->read("02-Solo.ogg") == two);
+    EXPECT_TRUE(folder->read("03-Second.ogg") == three);
 }
 
 TEST_F(StreamRecorderTest, TheEndOfTheStreamIsShown)

@@ -121,16 +121,16 @@ TEST_F(ReconnectTest, DroppedStationIsHeardSoonAfterItsReturnAndRecordedIntoNewF
 
     // No file joins bytes from both sides of the gap; the song before it
     // ends in 01 with the last byte sent, and the same title after it goes
-    // into a new numbered file (r.tmp sorts last).
+    // into a new numbered file.
     std::vector<std::string> names;
-    auto newest = [&] { return names.size() < 3 ? std::string() : folder.read(names[names.size() - 2]); };
+    auto newest = [&] { return names.size() < 2 ? std::string() : folder.read(names.back()); };
     ASSERT_TRUE(pumpUntil([&] { return names = folder.names(), newest().size() > after.size(); }, 30000))
         << listing(folder);
     std::map<std::string, std::string> files;  // one look: the newest still grows
     for (const std::string& name : names)
         files[name] = folder.read(name);
     std::string looped;
-    while (looped.size() < 2 * files[names[names.size() - 2]].size() + after.size())
+    while (looped.size() < 2 * files[names.back()].size() + after.size())
         looped += after;
     auto side = [&](const std::string& bytes) {
         return (before.find(bytes) != std::string::npos) + 2 * (looped.find(bytes) != std::string::npos);
@@ -138,7 +138,7 @@ TEST_F(ReconnectTest, DroppedStationIsHeardSoonAfterItsReturnAndRecordedIntoNewF
     for (const auto& [name, bytes] : files)
         EXPECT_TRUE(side(bytes) == 1 || side(bytes) == 2) << name;
     EXPECT_TRUE(before.ends_with(files["01-Artist.mp3"]));
-    EXPECT_EQ(side(files[names[names.size() - 2]]), 2);
+    EXPECT_EQ(side(files[names.back()]), 2);
     EXPECT_EQ(send(IDC_REC, BM_GETCHECK), BST_CHECKED);
 }
 

@@ -120,6 +120,7 @@ protected:
     static void resetRecording()
     {
         closeRecordFile();
+        followConnection(0);  // a new connection: nothing known of its bytes
         MutexLock lock(player.recordLock);
         player.recordEnabled = 0;
         player.recordCounter = 0;

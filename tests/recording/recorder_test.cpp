@@ -1,6 +1,9 @@
 #include "tests/recording/recorder_fixture.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 #include <unistd.h>
 
 #include <string>
@@ -11,14 +14,14 @@
 using namespace recordertest;
 using Names = std::vector<std::string>;
 
-TEST_F(RecorderTest, CountsMp3FilesInAnyLetterCase)
+TEST_F(RecorderTest, CountsRecordingsOfEveryFormatInAnyLetterCase)
 {
-    for (const char* name : {"01-a.mp3", "02-B.MP3", "03-c.Mp3", "x.mp3", "y.mP3"})
+    for (const char* name : {"01-a.mp3", "02-B.MP3", "03-c.Mp3", "x.mp3", "y.mP3", "04-d.ogg", "05-e.OPUS", "06-f.aac"})
         folder->write(name, "x");
-    for (const char* name : {"r.tmp", "notes.txt", "song.mp3.part", "mp3"})
+    for (const char* name : {"r.tmp", "notes.txt", "song.mp3.part", "mp3", "x.oggx"})
         folder->write(name, "x");
     ASSERT_EQ(mkdir((folder->path() + "folder.mp3").c_str(), 0755), 0);
-    EXPECT_EQ(countRecordings(), 5);
+    EXPECT_EQ(countRecordings(), 8);
 
     folder->clear();
     EXPECT_EQ(countRecordings(), 0);
@@ -73,22 +76,28 @@ TEST_F(RecorderTest, RecordingAgainWithinOneSongGivesAnotherNumberedFile)
     EXPECT_EQ(folder->read("09-A-ha.mp3"), "second");
 }
 
-TEST_F(RecorderTest, UntitledPartsGoToTheScratchFileEmptiedAtEachUse)
+TEST_F(RecorderTest, UntitledPartsStartAsTheScratchFileAndAreKeptWhenClosed)
 {
     setRecordCounter(3);
     switchRecordingOn();  // no title held yet
     block("no title");
-    toggleRecording();
     EXPECT_EQ(folder->read("r.tmp"), "no title");
+    toggleRecording();
 
     holdTitle("Jingle");
     toggleRecording();
     block("jin");
     block("gle");
     toggleRecording();
-    EXPECT_EQ(folder->names(), Names{"r.tmp"});
-    EXPECT_EQ(folder->read("r.tmp"), "jingle");
-    EXPECT_EQ(recordCounter(), 3);
+    EXPECT_EQ(folder->names(), (Names{"04-Radio.mp3", "05-Jingle.mp3"}));
+    EXPECT_EQ(folder->read("04-Radio.mp3"), "no title");
+    EXPECT_EQ(folder->read("05-Jingle.mp3"), "jingle");
+
+    folder->write("r.tmp", "left by a crash");  // kept, never emptied
+    toggleRecording();
+    block("next");
+    EXPECT_EQ(folder->read("06-r.tmp"), "left by a crash");
+    EXPECT_EQ(folder->read("r.tmp"), "next");
 }
 
 TEST_F(RecorderTest, StatusCallShowsTheFirstLineAndRecordsNothing)
@@ -152,15 +161,18 @@ TEST_F(RecorderTest, StationChangeClosesAnOpenFileAndClearsTheMark)
     EXPECT_EQ(folder->read("01-Old Station Artist.mp3"), "old");
 }
 
-TEST_F(RecorderTest, StationChangeKeepsArmedRecordingOn)
+TEST_F(RecorderTest, StationChangeKeepsArmedRecordingOnAndForgetsTheOldTitle)
 {
     holdTitle("Previous Artist - Song");
     switchRecordingOn();
     stopRecordingForNewStation();
     EXPECT_TRUE(recordingOn());
     EXPECT_TRUE(recMarked());
+    EXPECT_EQ(heldTitle(), "(none)");
+    onDownloadBlock("ICY 200 OK\0icy-name:New FM\0\0", 0, nullptr);
     block("new station's first bytes");
-    EXPECT_EQ(folder->read("01-Previous Artist.mp3"), "new station's first bytes");
+    toggleRecording();
+    EXPECT_EQ(folder->names(), Names{"01-New FM.mp3"});
 }
 
 TEST_F(RecorderTest, TitlesFromTheNetworkStayInsideTheRecordFolder)
@@ -214,25 +226,36 @@ TEST_F(RecorderTest, Windows1251TitlesNameFilesInUtf8)
     EXPECT_EQ(folder->read("03-" + marks + ".mp3"), "tm");
 }
 
-TEST_F(RecorderTest, AMissingFolderIsRetriedWithoutUsingUpNumbers)
+// A folder that cannot be made or written: recording stops, "Rec" clears,
+// the status line says why, and no empty file is left.
+TEST_F(RecorderTest, ARecordingThatCannotBeWrittenStopsAndSaysWhy)
 {
-    ASSERT_EQ(rmdir(folder->path().c_str()), 0);
+    const std::string asFile = folder->path().substr(0, folder->path().size() - 1);
+    ASSERT_EQ(rmdir(asFile.c_str()), 0);
+    fclose(fopen(asFile.c_str(), "w"));  // in the folder's place: it cannot be made
     holdTitle("Band - Song");
     switchRecordingOn();
     block("lost");
-    block("lost too");
-    {
-        MutexLock lock(player.recordLock);
-        EXPECT_EQ(player.recordFile, nullptr);
-        EXPECT_NE(player.recordOpenError, 0);
-    }
+    EXPECT_FALSE(recordingOn());
+    EXPECT_FALSE(recMarked());
+    EXPECT_EQ(controlText(IDC_STATUS), "Recording stopped: Not a directory");
     EXPECT_EQ(recordCounter(), 0);
-    EXPECT_TRUE(recordingOn());
 
-    ASSERT_EQ(mkdir(folder->path().c_str(), 0755), 0);
+    ASSERT_EQ(unlink(asFile.c_str()), 0);
+    ASSERT_EQ(mkdir(asFile.c_str(), 0755), 0);
+    rlimit limit{}, full{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    full = {4, limit.rlim_max};  // a full disk, for this process
+    signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+    switchRecordingOn();
     block("kept");
+    block("no room");
+    setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_FALSE(recMarked());
+    EXPECT_EQ(controlText(IDC_STATUS), "Recording stopped: File too large");
+    EXPECT_EQ(folder->names(), Names{"01-Band.mp3"});
     EXPECT_EQ(folder->read("01-Band.mp3"), "kept");
-    EXPECT_EQ(recordCounter(), 1);
 }
 
 TEST_F(RecorderTest, BlocksAreWrittenByteForByte)

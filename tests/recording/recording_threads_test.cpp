@@ -63,11 +63,20 @@ struct RecordFile {
     std::optional<size_t> offset;  // in its connection's stream, when locatable
 };
 
+// A piece recorded before a station's first title is named after the
+// station ("Radio": these have no icy-name) and lies at a stream's start.
 bool parseName(RecordFile& file)
 {
+    char rest[16] = {};
+    if (std::sscanf(file.name.c_str(), "%d-Radio.mp%1s", &file.number, rest) == 2)
+        return true;
     return std::sscanf(file.name.c_str(), "%d-S%dx%zu Artist.mp3", &file.number, &file.connection,
                        &file.title) == 3;
 }
+
+// A file is cut at the first frame after its title, so it reaches up to a
+// frame (and a few bytes of a header) past its title's block.
+constexpr size_t kFrameSlack = 1441 + 6;
 
 // Where `piece` lies in the body inside a block sent under title `title`;
 // npos when it lies in none. Bytes from (k+1)*kMetaint on are under block k's
@@ -76,7 +85,7 @@ size_t placeUnderTitle(const std::string& body, const std::string& piece, size_t
 {
     size_t found = std::string::npos;
     for (size_t start = (title + 1) * kMetaint; start + kMetaint <= body.size(); start += kCycle) {
-        size_t at = body.substr(start, kMetaint).find(piece);
+        size_t at = body.substr(start, kMetaint + kFrameSlack).find(piece);
         if (at != std::string::npos && found == std::string::npos)
             found = start + at;
     }
@@ -127,7 +136,8 @@ protected:
     }
 
     // The station change of the dialog: the recorder first, then a connect
-    // thread that replaces the stream, as the program does.
+    // thread that replaces the stream, as the program does; the recorder
+    // hears only the newest connection's bytes.
     void changeStation()
     {
         if (connector.joinable())
@@ -140,11 +150,12 @@ protected:
                                  titleList(n) + "}, \"body\": [" + filePart(bodyPath) +
                                  "], \"loop\": true, \"rate\": " + std::to_string(kRate) + "}"));
         std::string url = server.url("/s" + std::to_string(n));
-        connector = std::thread([this, url] {
+        followConnection(static_cast<unsigned>(n));
+        connector = std::thread([this, url, n] {
             HSTREAM old = player.stream.exchange(0);
             if (old)
                 BASS_StreamFree(old);
-            if (connect(url))
+            if (connect(url, connectionUser(static_cast<unsigned>(n))))
                 connected = connections.load();
         });
     }

@@ -77,14 +77,15 @@ protected:
         RecorderTest::TearDown();
     }
 
-    // As the connect thread: create with the recorder's callback, then the
+    // As the connect thread: create with the recorder's callback (`user`
+    // names the connection the recorder follows), then the
     // first title, the syncs and play. Syncs go first so no title slips by
     // between the two.
-    HSTREAM connect(const std::string& url)
+    HSTREAM connect(const std::string& url, void* user = nullptr)
     {
         SetDlgItemTextA(player.mainWindow, IDC_TITLE, "");
         HSTREAM stream = BASS_StreamCreateURL(url.c_str(), 0, BASS_STREAM_STATUS | BASS_STREAM_BLOCK,
-                                              onDownloadBlock, nullptr);
+                                              onDownloadBlock, user);
         EXPECT_NE(stream, 0u) << "error " << BASS_ErrorGetCode();
         if (!stream)
             return 0;
