@@ -2,10 +2,12 @@
 
 extern "C" {
 #include <libavcodec/codec_id.h>
+#include <libavutil/log.h>
 }
 
 #include <algorithm>
 #include <chrono>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <string>
@@ -220,6 +222,10 @@ int claimPlaylist(const char*, const char*, const unsigned char* body, size_t si
 int runStation(const TunelarkHostOps* host, TunelarkSourceHost* context, const char* url, const unsigned char* body,
                size_t size, int whole) {
     if (!host || !url) return TUNELARK_ERROR_FILEFORM;
+    // The player keeps no log: a station's broken bytes are skipped, not
+    // reported on the terminal.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
     try {
         Station station(*host, context);
         std::string text = body ? std::string(reinterpret_cast<const char*>(body), size) : std::string();

@@ -25,6 +25,7 @@ stdin closes (then stops its ffmpeg processes and exits).
 
 import http.server
 import os
+import signal
 import socketserver
 import struct
 import subprocess
@@ -168,11 +169,15 @@ def main():
     server.daemon_threads = True
     threading.Thread(target=server.serve_forever, daemon=True).start()
     encoders = [start_ffmpeg(root, kind) for kind in ("ts", "fmp4") if "--" + kind in sys.argv]
-    print(server.server_address[1], flush=True)
-    sys.stdin.read()
-    for e in encoders:
-        e.terminate()
-        e.wait()
+    # Stopped by its stdin closing or by a signal: its encoders stop with it.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
+    try:
+        print(server.server_address[1], flush=True)
+        sys.stdin.read()
+    finally:
+        for e in encoders:
+            e.terminate()
+            e.wait()
 
 
 if __name__ == "__main__":
