@@ -56,7 +56,7 @@ SourceRun::~SourceRun() {
 }
 
 int SourceRun::start(Claim claim, const net::HttpOptions& options, SourceSink& sink) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     if (stopping_ || started_) return BASS_ERROR_INIT;
     multi_ = curl_multi_init();
     if (!multi_) return BASS_ERROR_MEM;
@@ -74,12 +74,12 @@ int SourceRun::start(Claim claim, const net::HttpOptions& options, SourceSink& s
 
 void SourceRun::stop() {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         stopping_ = true;
         if (multi_) curl_multi_wakeup(multi_);
     }
     wake_.notify_all();
-    std::lock_guard join(joinMutex_);
+    MutexLock join(joinMutex_);
     if (thread_.joinable()) thread_.join();
 }
 
@@ -140,8 +140,8 @@ void SourceRun::meta(const char* text) {
 }
 
 int SourceRun::wait(int ms) {
-    std::unique_lock lock(mutex_);
-    wake_.wait_for(lock, std::chrono::milliseconds(std::clamp(ms, 0, kMaxWaitMs)), [this] { return stopping_.load(); });
+    MutexLock lock(mutex_);
+    wake_.wait_for(mutex_, std::chrono::milliseconds(std::clamp(ms, 0, kMaxWaitMs)), [this] { return stopping_.load(); });
     return stopping_ ? 1 : 0;
 }
 

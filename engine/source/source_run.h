@@ -8,7 +8,6 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "engine/decode/decoder.h"
 #include "engine/network/http_stream.h"
 #include "engine/source/source_table.h"
+#include "engine/thread_safety.h"
 
 struct TunelarkSourceHost;
 
@@ -64,13 +64,13 @@ public:
 private:
     void body();
 
-    std::mutex mutex_;  // a leaf lock
-    std::condition_variable wake_;
+    Mutex mutex_;  // a leaf lock
+    std::condition_variable_any wake_;
     std::atomic<bool> stopping_{false};
-    bool started_ = false;  // guarded by mutex_
+    bool started_ GUARDED_BY(mutex_) = false;
     CURLM* multi_ = nullptr;  // made by start(), freed by the destructor
     std::thread thread_;      // started by start(); joined under joinMutex_
-    std::mutex joinMutex_;
+    Mutex joinMutex_;
 
     // The run's thread's own.
     Claim claim_;

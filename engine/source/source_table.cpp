@@ -1,13 +1,13 @@
 #include "engine/source/source_table.h"
 
-#include <mutex>
+#include "engine/thread_safety.h"
 
 namespace engine::source {
 namespace {
 
 struct Table {
-    std::mutex mutex;  // a leaf lock
-    std::vector<SourceKind> kinds;  // guarded by mutex
+    Mutex mutex;  // a leaf lock
+    std::vector<SourceKind> kinds GUARDED_BY(mutex);
 };
 
 // Never destroyed: download threads may look while the process exits.
@@ -19,12 +19,12 @@ Table& table() {
 }  // namespace
 
 void registerSource(const SourceKind& kind) {
-    std::lock_guard lock(table().mutex);
+    MutexLock lock(table().mutex);
     table().kinds.push_back(kind);
 }
 
 std::vector<SourceKind> sourceKinds() {
-    std::lock_guard lock(table().mutex);
+    MutexLock lock(table().mutex);
     return table().kinds;
 }
 
