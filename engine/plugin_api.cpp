@@ -18,6 +18,7 @@
 #include "engine/errors.h"
 #include "engine/handles.h"
 #include "engine/plugin_interface.h"
+#include "engine/source/source_table.h"
 
 using namespace engine;
 
@@ -63,7 +64,17 @@ std::string resolve(const std::string& file) {
 
 bool validFormat(const TunelarkPluginFormat& f) {
     const TunelarkDecoderOps* d = f.decoder;
-    return f.name && f.extensions && d && d->probe && d->open && d->close && d->feed && d->decode;
+    const TunelarkSourceOps* s = f.source;
+    if (!f.name || !f.extensions || (d != nullptr) == (s != nullptr)) return false;
+    if (s) return s->claim && s->run;
+    return d->probe && d->open && d->close && d->feed && d->decode;
+}
+
+void registerFormat(const TunelarkPluginFormat& format, HPLUGIN plugin) {
+    if (format.source)
+        source::registerSource({format.ctype, format.name, plugin, format.source});
+    else
+        decode::registerDecoder(decode::pluginDecoderKind(format, plugin));
 }
 
 // BASS_OK when the entry's answer can be used as it is.
@@ -101,7 +112,7 @@ LoadedPlugin& accept(const struct stat& file, const TunelarkPlugin& description)
     for (uint32_t i = 0; i < description.formatCount; ++i) {
         const TunelarkPluginFormat& format = description.formats[i];
         plugin->forms.push_back({format.ctype, format.name, format.extensions});
-        decode::registerDecoder(decode::pluginDecoderKind(format, plugin->handle));
+        registerFormat(format, plugin->handle);
     }
     plugin->info = {description.version, DWORD(plugin->forms.size()), plugin->forms.data()};
     registry().plugins.push_back(std::move(plugin));

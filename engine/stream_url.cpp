@@ -5,7 +5,9 @@
 // Threads: the creating thread waits in BASS_StreamCreateURL; every event of
 // the download (headers, audio, metadata, end) runs on the download thread,
 // which also decodes. The download callback and the META and OGG_CHANGE syncs
-// are called there, between the bytes they belong to.
+// are called there, between the bytes they belong to. An HLS playlist that a
+// source plug-in claims is played by that source on a thread of its own
+// (SourceRun), which then is the download thread.
 #include <algorithm>
 
 #include "engine/channel_writer.h"
@@ -14,6 +16,7 @@
 #include "engine/decode/decode_stage.h"
 #include "engine/errors.h"
 #include "engine/network/http_stream.h"
+#include "engine/source/source_run.h"
 #include "engine/streams.h"
 #include "engine/text_match.h"
 
@@ -24,7 +27,7 @@ namespace {
 // More than a server's 64 KiB burst at any usual bit rate.
 constexpr int kMinBufferSeconds = 10;
 
-class UrlFeeder : public Feeder, private decode::AudioSink {
+class UrlFeeder : public Feeder, private decode::AudioSink, private source::SourceSink {
 public:
     UrlFeeder(std::shared_ptr<Channel> channel, DOWNLOADPROC* proc, void* user)
         : channel_(std::move(channel)), proc_(proc), user_(user), decoding_(*this), writer_(*channel_) {}
@@ -43,12 +46,20 @@ private:
     bool audio(const decode::AudioFormat& format, const float* samples, size_t frames) override;
     void streamChanged() override;
     bool startChannel(const decode::AudioFormat& format);
+    bool claim(const net::HttpResponse& response, const std::string& body, bool whole);
+    bool sourceAudio(const decode::AudioFormat& format, const float* samples, size_t frames) override;
+    void sourceReceived(const unsigned char* data, size_t size) override;
+    void sourceMeta(const std::string& text) override { onMeta(text); }
+    void sourceEnded(int error) override;
 
     const std::shared_ptr<Channel> channel_;
     DOWNLOADPROC* const proc_;
     void* const user_;
     net::HttpStream http_;
+    source::SourceRun source_;
     CreateOutcome outcome_;
+    source::Claim claim_;  // the creating thread's, until the source starts
+    HPLUGIN sourcePlugin_ = 0;  // set before the source starts
 
     // The download thread's own.
     decode::DecodeStage decoding_;
@@ -62,6 +73,10 @@ net::HttpEvents UrlFeeder::events() {
     events.onAudio = [this](const unsigned char* data, size_t size) { onAudio(data, size); };
     events.onMeta = [this](const std::string& meta) { onMeta(meta); };
     events.onEnd = [this](int error) { onEnd(error); };
+    if (!source::sourceKinds().empty())
+        events.onPlaylist = [this](const net::HttpResponse& r, const std::string& body, bool whole) {
+            return claim(r, body, whole);
+        };
     return events;
 }
 
@@ -70,6 +85,7 @@ int UrlFeeder::start(const std::string& url) {
     options.timeoutMs = config::netTimeoutMs();
     options.resolvePlaylists = config::netPlaylist();
     int error = http_.open(url, options, events());
+    if (error == net::kTakenBySource) error = source_.start(std::move(claim_), options, *this);
     if (error == net::kStoppedError) return BASS_ERROR_INIT;  // BASS_Free ended it
     if (error != 0) return error;
     return outcome_.wait(options.timeoutMs);
@@ -78,6 +94,33 @@ int UrlFeeder::start(const std::string& url) {
 void UrlFeeder::stop() {
     outcome_.settle(BASS_ERROR_INIT);  // wakes a creator still waiting
     http_.stop();
+    source_.stop();
+}
+
+// On the download thread, before open() returns: the playlist's head is the
+// stream's head, as a station's would be.
+bool UrlFeeder::claim(const net::HttpResponse& response, const std::string& body, bool whole) {
+    auto bytes = reinterpret_cast<const unsigned char*>(body.data());
+    for (const auto& kind : source::sourceKinds()) {
+        if (!kind.ops->claim(response.effectiveUrl.c_str(), response.contentType.c_str(), bytes, body.size())) continue;
+        claim_ = {kind, response.effectiveUrl, body, whole};
+        sourcePlugin_ = kind.plugin;
+        onHeaders(response);
+        return true;
+    }
+    return false;
+}
+
+bool UrlFeeder::sourceAudio(const decode::AudioFormat& format, const float* samples, size_t frames) {
+    if (dead_ || channel_->closed()) return false;
+    return audio(format, samples, frames);
+}
+
+void UrlFeeder::sourceReceived(const unsigned char* data, size_t size) { callProc(data, DWORD(size)); }
+
+void UrlFeeder::sourceEnded(int error) {
+    // A station that ended before its first audio could not be played.
+    onEnd(error != 0 ? error : BASS_ERROR_UNSTREAMABLE);
 }
 
 void UrlFeeder::callProc(const void* buffer, DWORD length) {
@@ -129,8 +172,8 @@ bool UrlFeeder::audio(const decode::AudioFormat& format, const float* samples, s
 bool UrlFeeder::startChannel(const decode::AudioFormat& format) {
     const decode::DecoderKind* kind = decoding_.kind();
     int stored = std::min(format.channels, kMaxSourceChannels);
-    channel_->setFormat({format.rate, stored, format.ctype, kind->plugin});
-    if (kind->hasComments) channel_->tags().set(BASS_TAG_OGG, textList(decoding_.comments()));
+    channel_->setFormat({format.rate, stored, format.ctype, kind ? kind->plugin : sourcePlugin_});
+    if (kind && kind->hasComments) channel_->tags().set(BASS_TAG_OGG, textList(decoding_.comments()));
     // Before the first write: a first block larger than the buffer must not
     // keep the creator waiting for a play that cannot start yet.
     if (outcome_.settle(BASS_OK)) return true;

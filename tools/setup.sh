@@ -9,6 +9,8 @@ packages=(
   # window layer, engine libraries
   qt6-base-dev libxcb1-dev libsdl2-dev libcurl4-openssl-dev ca-certificates
   libmpg123-dev libogg-dev libvorbis-dev libsoxr-dev libfaad-dev libopusfile-dev
+  # HLS plug-in: containers (MPEG-TS, packed audio, fMP4), codecs, AES
+  libavformat-dev libavcodec-dev libavutil-dev
   fonts-dejavu-core
   # tests: framework, sanitizer runtimes, fixture makers, a real streaming server
   libgtest-dev googletest clang libclang-rt-14-dev

@@ -103,13 +103,14 @@ int HttpStream::Impl::tryUrl(const std::string& target, int depth)
     --triesLeft;
     bool playlist = false;
     std::string body;
-    std::string bodyUrl;
+    HttpResponse playlistHead;
     TransferHandlers handlers;
     handlers.onHead = [&](const HttpResponse& response) {
-        if (options.resolvePlaylists && isPlaylist(response.contentType, response.effectiveUrl)) {
+        bool reads = options.resolvePlaylists || events.onPlaylist;
+        if (reads && isPlaylist(response.contentType, response.effectiveUrl)) {
             if (depth >= kMaxPlaylistDepth) return BASS_ERROR_FILEFORM;
             playlist = true;
-            bodyUrl = response.effectiveUrl;
+            playlistHead = response;
             handlers.bodyTimeLimitMs = std::max(options.timeoutMs, 1);
             return 0;
         }
@@ -130,7 +131,12 @@ int HttpStream::Impl::tryUrl(const std::string& target, int depth)
         return 0;
     }
     if (!playlist || result.error != 0) return result.error;
-    return tryPlaylist(body, bodyUrl, depth);
+    if (isHlsPlaylist(playlistHead.contentType, body)) {
+        bool whole = body.size() < kMaxPlaylistBytes;
+        return events.onPlaylist && events.onPlaylist(playlistHead, body, whole) ? kTakenBySource : BASS_ERROR_FILEFORM;
+    }
+    if (!options.resolvePlaylists) return BASS_ERROR_FILEFORM;
+    return tryPlaylist(body, playlistHead.effectiveUrl, depth);
 }
 
 int HttpStream::Impl::tryPlaylist(const std::string& body, const std::string& baseUrl, int depth)
@@ -139,7 +145,7 @@ int HttpStream::Impl::tryPlaylist(const std::string& body, const std::string& ba
     for (const std::string& entry : parsePlaylist(body, baseUrl)) {
         if (triesLeft <= 0 || stopping) break;
         error = tryUrl(entry, depth + 1);
-        if (icy || error == kStoppedError) break;
+        if (icy || error == kStoppedError || error == kTakenBySource) break;
     }
     return stopping ? kStoppedError : error;
 }

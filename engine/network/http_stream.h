@@ -13,6 +13,9 @@ namespace engine::net {
 // What open() and onEnd report when stop() ended the download
 // (BASS_ERROR_UNKNOWN).
 inline constexpr int kStoppedError = -1;
+// What open() reports when onPlaylist took the station (an HLS playlist a
+// source plays); the download has ended.
+inline constexpr int kTakenBySource = -2;
 
 struct HttpOptions {
     int timeoutMs = 5000;           // connect, and each read while waiting for headers or data
@@ -45,6 +48,12 @@ struct HttpEvents {
     // after stop()). Not called when open() failed. An incomplete metadata
     // block at the end is dropped.
     std::function<void(int error)> onEnd;
+    // An HLS playlist was read (its response, its body, and whether the body
+    // is whole): true when a source takes the station, so open() ends with
+    // kTakenBySource. Without it, or when refused, the station fails with
+    // BASS_ERROR_FILEFORM. Set, it also has playlists read when
+    // resolvePlaylists is off.
+    std::function<bool(const HttpResponse&, const std::string& body, bool whole)> onPlaylist;
 };
 
 class HttpStream {

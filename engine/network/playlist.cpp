@@ -122,6 +122,14 @@ bool isPlaylist(std::string_view mediaType, std::string_view url)
     return endsWithNoCase(path, ".pls") || endsWithNoCase(path, ".m3u") || endsWithNoCase(path, ".m3u8");
 }
 
+bool isHlsPlaylist(std::string_view mediaType, std::string_view body)
+{
+    if (mediaType == "application/vnd.apple.mpegurl") return true;
+    for (std::string_view line : textLines(body))
+        if (line.starts_with("#EXT-X-")) return true;
+    return false;
+}
+
 std::vector<std::string> parsePlaylist(std::string_view body, const std::string& baseUrl)
 {
     std::vector<std::string_view> lines = textLines(body);

@@ -20,6 +20,12 @@ inline constexpr size_t kMaxPlaylistEntries = 64;
 // "x.m3u" is streaming, whatever the name says.
 bool isPlaylist(std::string_view mediaType, std::string_view url);
 
+// An HLS playlist: announced by Apple's own media type, or carrying the
+// "#EXT-X-" tags every HLS playlist has and no plain radio playlist does. Its
+// entries are segments or variants, never a station: the first-entry rule
+// must not play one.
+bool isHlsPlaylist(std::string_view mediaType, std::string_view body);
+
 // The entries in play order (PLS by FileN number, M3U by line), each resolved
 // against baseUrl, at most kMaxPlaylistEntries.
 std::vector<std::string> parsePlaylist(std::string_view body, const std::string& baseUrl);

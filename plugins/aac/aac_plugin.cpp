@@ -14,14 +14,24 @@ int probe(const unsigned char* data, size_t size, size_t* offset) {
 }
 
 using Decoder = aac::AacDecoder;
-const TunelarkDecoderOps kOps = {probe, plugin_glue::openDecoder<Decoder>, plugin_glue::closeDecoder<Decoder>,
-                                 plugin_glue::feed<Decoder>, plugin_glue::decode<Decoder>, nullptr};
+const TunelarkDecoderOps kOps = {.probe = probe,
+                                 .open = plugin_glue::openDecoder<Decoder>,
+                                 .close = plugin_glue::closeDecoder<Decoder>,
+                                 .feed = plugin_glue::feed<Decoder>,
+                                 .decode = plugin_glue::decode<Decoder>,
+                                 .comments = nullptr};
 
 const TunelarkPluginFormat kFormats[] = {
-    {0x10b00, "AAC stream", "*.aac;*.adts", "audio/aac;audio/aacp;audio/x-aac", &kOps},
+    {.ctype = 0x10b00,
+     .name = "AAC stream",
+     .extensions = "*.aac;*.adts",
+     .contentTypes = "audio/aac;audio/aacp;audio/x-aac",
+     .decoder = &kOps,
+     .source = nullptr},
 };
 
-const TunelarkPlugin kPlugin = {TUNELARK_PLUGIN_INTERFACE_VERSION, 0x01000000, 1, kFormats};
+const TunelarkPlugin kPlugin = {
+    .interfaceVersion = TUNELARK_PLUGIN_INTERFACE_VERSION, .version = 0x01000000, .formatCount = 1, .formats = kFormats};
 
 }  // namespace
 

@@ -19,14 +19,24 @@ size_t comments(void* decoder, const char* const** texts) {
 }
 
 using Decoder = opus::OpusDecoder;
-const TunelarkDecoderOps kOps = {probe, plugin_glue::openDecoder<Decoder>, plugin_glue::closeDecoder<Decoder>,
-                                 plugin_glue::feed<Decoder>, plugin_glue::decode<Decoder>, comments};
+const TunelarkDecoderOps kOps = {.probe = probe,
+                                 .open = plugin_glue::openDecoder<Decoder>,
+                                 .close = plugin_glue::closeDecoder<Decoder>,
+                                 .feed = plugin_glue::feed<Decoder>,
+                                 .decode = plugin_glue::decode<Decoder>,
+                                 .comments = comments};
 
 const TunelarkPluginFormat kFormats[] = {
-    {0x11200, "Ogg Opus", "*.opus", "audio/opus;audio/ogg;application/ogg", &kOps},
+    {.ctype = 0x11200,
+     .name = "Ogg Opus",
+     .extensions = "*.opus",
+     .contentTypes = "audio/opus;audio/ogg;application/ogg",
+     .decoder = &kOps,
+     .source = nullptr},
 };
 
-const TunelarkPlugin kPlugin = {TUNELARK_PLUGIN_INTERFACE_VERSION, 0x01000000, 1, kFormats};
+const TunelarkPlugin kPlugin = {
+    .interfaceVersion = TUNELARK_PLUGIN_INTERFACE_VERSION, .version = 0x01000000, .formatCount = 1, .formats = kFormats};
 
 }  // namespace
 

@@ -24,4 +24,24 @@ TEST_F(PluginAbsent, AacStationShowsTheFormatError) {
     EXPECT_EQ(boxes()[0].text, "Can't play the stream\n(error code: " + std::to_string(BASS_ERROR_FILEFORM) + ")");
 }
 
+// An HLS playlist's first entry is a segment, never a station: even one
+// that would play (an MP3 here) is not taken by the playlist rule.
+TEST_F(PluginAbsent, HlsStationShowsTheFormatError) {
+    test::StreamServer server;
+    auto mp3 = fixtures::makeMp3({.seconds = 2});
+    ASSERT_FALSE(mp3.empty());
+    fixtures::TempDir dir;
+    fixtures::writeBytes(dir.file("a.mp3"), mp3);
+    ASSERT_TRUE(server.route(R"({"path": "/a.mp3", "headers": ["Content-Type: audio/mpeg"], "loop": true,
+        "body": [{"file": ")" + dir.file("a.mp3") + R"("}]})"));
+    ASSERT_TRUE(server.route(R"({"path": "/live.m3u8", "headers": ["Content-Type: audio/mpegurl"],
+        "body": [{"text": "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\n/a.mp3\n"}]})"));
+    writeStations("HLS, " + server.url("/live.m3u8") + "\n");
+    ASSERT_NE(open(), nullptr);
+    platform::testing::selectListRow(item(IDC_STATIONS), 0);
+    ASSERT_TRUE(pumpUntil([&] { return boxes().size() == 1; }));
+    EXPECT_EQ(boxes()[0].text, "Can't play the stream\n(error code: " + std::to_string(BASS_ERROR_FILEFORM) + ")");
+    EXPECT_EQ(server.requestCount("/a.mp3"), 0);
+}
+
 }  // namespace
