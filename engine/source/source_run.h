@@ -15,7 +15,7 @@
 #include "engine/decode/decoder.h"
 #include "engine/network/http_stream.h"
 #include "engine/source/source_table.h"
-#include "engine/thread_safety.h"
+#include "base/thread_safety.h"
 
 struct TunelarkSourceHost;
 

@@ -1,6 +1,6 @@
 #include "engine/source/source_table.h"
 
-#include "engine/thread_safety.h"
+#include "base/thread_safety.h"
 
 namespace engine::source {
 namespace {
