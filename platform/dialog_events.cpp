@@ -7,18 +7,11 @@
 
 #include "platform/control_widgets.h"
 #include "platform/gui_thread.h"
+#include "platform/radio_group.h"
 
 namespace platform::detail {
 
 namespace {
-
-bool startsGroup(const ControlModel& c) {
-    return c.index == 0 || (c.templ.style & WS_GROUP);
-}
-
-bool isAutoRadio(const ControlModel& c) {
-    return c.templ.kind == ControlKind::RadioButton && (c.templ.style & BS_TYPEMASK) == BS_AUTORADIOBUTTON;
-}
 
 bool isAutoCheck(const ControlModel& c) {
     return c.templ.kind == ControlKind::CheckBox && (c.templ.style & BS_TYPEMASK) == BS_AUTOCHECKBOX;

@@ -4,8 +4,6 @@
 
 namespace platform::detail {
 
-namespace {
-
 bool startsGroup(const ControlModel& c) {
     return c.index == 0 || (c.templ.style & WS_GROUP);
 }
@@ -13,6 +11,8 @@ bool startsGroup(const ControlModel& c) {
 bool isAutoRadio(const ControlModel& c) {
     return c.templ.kind == ControlKind::RadioButton && (c.templ.style & BS_TYPEMASK) == BS_AUTORADIOBUTTON;
 }
+
+namespace {
 
 // The template indexes [first, end) of the group that holds c.
 std::pair<size_t, size_t> groupOf(const DialogState& d, const ControlModel& c) {

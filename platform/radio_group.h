@@ -7,6 +7,11 @@
 
 namespace platform::detail {
 
+// A control that starts a group: the template's first, or one with WS_GROUP.
+bool startsGroup(const ControlModel& c);
+// An automatic radio button, whose check the dialog manager keeps.
+bool isAutoRadio(const ControlModel& c);
+
 // Dialog's thread, after a check mark of c's group changed: the checked
 // button (or, with none checked, the template's tab stop) takes Tab.
 void updateRadioTabStop(DialogState& d, const ControlModel& c);

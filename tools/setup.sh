@@ -26,7 +26,7 @@ packages=(
   # plug-in fixtures (Ogg Opus), install checks and the Debian package
   opus-tools desktop-file-utils appstream lintian file
   # benchmarks
-  libbenchmark-dev mpv ffmpeg linux-perf goodvibes pulseaudio pulseaudio-utils openbox valgrind
+  libbenchmark-dev mpv ffmpeg linux-perf goodvibes openbox valgrind
 )
 
 sudo_cmd=()
