@@ -1,11 +1,11 @@
-#include "engine/channel.h"
+#include "engine/core/channel.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <utility>
 
-#include "engine/sync_dispatch.h"
+#include "engine/core/sync_dispatch.h"
 
 namespace engine {
 

@@ -22,11 +22,11 @@
 
 #include "engine/bass.h"
 #include "engine/effects/effects.h"
-#include "engine/gain_ramp.h"
-#include "engine/level_meter.h"
-#include "engine/mixer.h"
-#include "engine/pcm_buffer.h"
-#include "engine/tag_store.h"
+#include "engine/core/gain_ramp.h"
+#include "engine/core/level_meter.h"
+#include "engine/core/mixer.h"
+#include "engine/core/pcm_buffer.h"
+#include "engine/core/tag_store.h"
 
 namespace engine {
 
