@@ -39,7 +39,7 @@ void BM_LookAtWindow(benchmark::State& state)
     for (auto _ : state) {
         const WindowView view = readWindowView(window);
         benchmark::DoNotOptimize(playbackStatusOf(view, "TAG"));
-        benchmark::DoNotOptimize(metadataOf(view, "http://radio.example/stream\n", ++track));
+        benchmark::DoNotOptimize(metadataOf(view, "http://radio.example/stream\n", true, ++track));
     }
 }
 BENCHMARK(BM_LookAtWindow);
