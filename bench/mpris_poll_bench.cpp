@@ -10,6 +10,7 @@
 #include "desktop/mpris_values.h"
 #include "desktop/playback_status.h"
 #include "desktop/window_view.h"
+#include "tests/support/platform_testing.h"
 
 namespace {
 
