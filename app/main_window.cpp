@@ -9,6 +9,12 @@
 #include "playback/equalizer.h"
 #include "playback/reconnect.h"
 
+static void onTimer();
+static void showLoad(HWND window, float load);
+static void onVolumeScroll(HWND slider);
+static void onEffectScroll(HWND slider);
+static void onClose();
+
 INT_PTR mainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     player.mainWindow = window;
@@ -36,7 +42,7 @@ INT_PTR mainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
-void onTimer()
+static void onTimer()
 {
     HWND window = player.mainWindow;
     if (HSTREAM stream = player.stream) {
@@ -55,7 +61,7 @@ void onTimer()
 // plays, but what the window shows (two decimals) far less often; with
 // nothing playing it stays at zero. Each new text costs the window a
 // repaint, so only a new text is set.
-void showLoad(HWND window, float load)
+static void showLoad(HWND window, float load)
 {
     static HWND shownIn = nullptr;  // a new window shows its own caption
     static float shownLoad = -1;
@@ -74,19 +80,19 @@ void showLoad(HWND window, float load)
     SendDlgItemMessageA(window, IDC_CPU, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
 }
 
-void onVolumeScroll(HWND slider)
+static void onVolumeScroll(HWND slider)
 {
     player.volumePercent = static_cast<int>(SendMessageA(slider, TBM_GETPOS, 0, 0));
     BASS_ChannelSetAttribute(player.stream, BASS_ATTRIB_VOL, player.volumePercent / 100.0f);
 }
 
-void onEffectScroll(HWND slider)
+static void onEffectScroll(HWND slider)
 {
     if (slider)
         applyEffectSlider(GetDlgCtrlID(slider) - IDC_EFFECT0);
 }
 
-void onClose()
+static void onClose()
 {
     // The record file is left to the process's end, which flushes and closes it.
     cancelReconnect();

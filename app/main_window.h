@@ -5,14 +5,9 @@
 
 INT_PTR mainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Handlers, each for one message (exposed for the tests).
+// The handlers of the messages that have a file of their own.
 void onInitDialog();
 void onCommand(int id, int notification, HWND control);
-void onTimer();
-void showLoad(HWND window, float load);
-void onVolumeScroll(HWND slider);
-void onEffectScroll(HWND slider);
-void onClose();
 
 // The slider position for an engine volume of 0..1: the product taken in
 // double from the 32-bit float and truncated, so 0.57f (0.56999999...) gives 56.

@@ -10,6 +10,7 @@
 #include "desktop/mpris_values.h"
 #include "desktop/playback_status.h"
 #include "desktop/window_view.h"
+#include "tests/support/platform_testing.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ void BM_LookAtWindow(benchmark::State& state)
     for (auto _ : state) {
         const WindowView view = readWindowView(window);
         benchmark::DoNotOptimize(playbackStatusOf(view, "TAG"));
-        benchmark::DoNotOptimize(metadataOf(view, "http://radio.example/stream\n", ++track));
+        benchmark::DoNotOptimize(metadataOf(view, "http://radio.example/stream\n", true, ++track));
     }
 }
 BENCHMARK(BM_LookAtWindow);

@@ -1,4 +1,6 @@
 // Creating, running and ending dialogs.
+#include "platform/dialog_box.h"
+
 #include "platform/control_widgets.h"
 #include "platform/dialog_events.h"
 #include "platform/dialog_window.h"
@@ -9,48 +11,10 @@ using namespace platform::detail;
 
 namespace {
 
-std::shared_ptr<DialogState> createDialog(LPCSTR name, DLGPROC proc, bool modal) {
-    const platform::DialogTemplate* t = findDialogTemplate(name);
-    if (!t) return nullptr;
-    ensureApplication();
-    if (!onGuiThread()) return nullptr;  // widgets live on the application's thread
-
-    auto d = std::make_shared<DialogState>();
-    d->templ = t;
-    d->proc = proc;
-    d->modal = modal;
-    d->title = t->title ? t->title : "";
-    d->hwnd = newWindowHandle();
-    for (int i = 0; i < t->controlCount; ++i) {
-        auto c = std::make_shared<ControlModel>(t->controls[i], i);
-        c->hwnd = newWindowHandle();
-        c->dialogHwnd = d->hwnd;
-        c->dialog = d;
-        if (t->controls[i].caption) c->state.text = t->controls[i].caption;
-        d->controls.push_back(std::move(c));
-    }
-    buildDialogWindow(d);
-    publishWindow(d->hwnd, WindowRef{d, nullptr});
-    for (const auto& c : d->controls) publishWindow(c->hwnd, WindowRef{nullptr, c});
-    return d;
-}
-
 ControlModel* firstTabStop(const DialogState& d) {
     for (const auto& c : d.controls)
         if ((c->templ.style & WS_TABSTOP) && !(c->templ.style & WS_DISABLED)) return c.get();
     return nullptr;
-}
-
-// WM_INITDIALOG, then the default focus, then the window appears with every
-// update the procedure made. False when the procedure ended the dialog.
-bool initDialog(DialogState& d, LPARAM initParam) {
-    ControlModel* focus = firstTabStop(d);
-    const INT_PTR setFocus = callDialogProc(d, WM_INITDIALOG, reinterpret_cast<WPARAM>(focus ? focus->hwnd : nullptr), initParam);
-    if (d.ended || d.destroyed) return false;
-    runPendingOps();
-    if (setFocus && focus) focusControlWidget(*focus);
-    showDialogWindow(d);
-    return true;
 }
 
 void retireHandles(const DialogState& d) {
@@ -90,6 +54,46 @@ void finishModal(DialogState& d) {
 
 }  // namespace
 
+namespace platform::detail {
+
+std::shared_ptr<DialogState> createDialog(LPCSTR name, DLGPROC proc, bool modal) {
+    const platform::DialogTemplate* t = findDialogTemplate(name);
+    if (!t) return nullptr;
+    ensureApplication();
+    if (!onGuiThread()) return nullptr;  // widgets live on the application's thread
+
+    auto d = std::make_shared<DialogState>();
+    d->templ = t;
+    d->proc = proc;
+    d->modal = modal;
+    d->title = t->title ? t->title : "";
+    d->hwnd = newWindowHandle();
+    for (int i = 0; i < t->controlCount; ++i) {
+        auto c = std::make_shared<ControlModel>(t->controls[i], i);
+        c->hwnd = newWindowHandle();
+        c->dialogHwnd = d->hwnd;
+        c->dialog = d;
+        if (t->controls[i].caption) c->state.text = t->controls[i].caption;
+        d->controls.push_back(std::move(c));
+    }
+    buildDialogWindow(d);
+    publishWindow(d->hwnd, WindowRef{d, nullptr});
+    for (const auto& c : d->controls) publishWindow(c->hwnd, WindowRef{nullptr, c});
+    return d;
+}
+
+bool initDialog(DialogState& d, LPARAM initParam) {
+    ControlModel* focus = firstTabStop(d);
+    const INT_PTR setFocus = callDialogProc(d, WM_INITDIALOG, reinterpret_cast<WPARAM>(focus ? focus->hwnd : nullptr), initParam);
+    if (d.ended || d.destroyed) return false;
+    runPendingOps();
+    if (setFocus && focus) focusControlWidget(*focus);
+    showDialogWindow(d);
+    return true;
+}
+
+}  // namespace platform::detail
+
 INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND, DLGPROC proc, LPARAM initParam) {
     const auto d = createDialog(templateName, proc, true);
     if (!d) return -1;
@@ -102,13 +106,6 @@ INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND, DLGPROC proc, LPAR
     finishModal(*d);
     // A dialog destroyed without EndDialog has no result of its own.
     return ended ? result : 0;
-}
-
-HWND CreateDialogParamA(HINSTANCE, LPCSTR templateName, HWND, DLGPROC proc, LPARAM initParam) {
-    const auto d = createDialog(templateName, proc, false);
-    if (!d) return nullptr;
-    initDialog(*d, initParam);
-    return d->hwnd;
 }
 
 BOOL EndDialog(HWND dialog, INT_PTR result) {

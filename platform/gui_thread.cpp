@@ -9,22 +9,13 @@
 #include <mutex>
 
 #include "platform/accessibility.h"
+#include "platform/op_queue.h"
 
 namespace platform::detail {
 
 namespace {
 
-// Never destroyed: threads may still post while the process exits.
-struct OpQueue {
-    std::mutex lock;
-    std::deque<std::function<void()>> ops;  // guarded by lock
-    bool drainPosted = false;               // guarded by lock: a drain event waits in Qt's queue
-};
-
-OpQueue& queue() {
-    static auto* q = new OpQueue;
-    return *q;
-}
+OpQueue& queue() { return opQueue(); }
 
 std::atomic<QObject*> dispatcher{nullptr};
 
@@ -130,9 +121,9 @@ void runPendingOps() {
     requestDrain(true);  // what the ops queued, or what came meanwhile
 }
 
-size_t pendingOpCount() {
-    std::lock_guard guard(queue().lock);
-    return queue().ops.size();
+OpQueue& opQueue() {
+    static auto* q = new OpQueue;
+    return *q;
 }
 
 }  // namespace platform::detail

@@ -33,7 +33,4 @@ public:
     DrainAtEnd& operator=(const DrainAtEnd&) = delete;
 };
 
-// Number of ops queued and not yet started.
-size_t pendingOpCount();
-
 }  // namespace platform::detail

@@ -25,9 +25,6 @@ using namespace platform::detail;
 
 namespace {
 
-std::mutex handlerLock;
-MessageBoxHandler handler;  // guarded by handlerLock
-
 std::mutex ownersLock;
 std::map<HWND, int> boxesByOwner;  // guarded by ownersLock: boxes asked for and not yet answered
 
@@ -153,10 +150,7 @@ void showForOtherThread(const BoxRequest& r, const std::shared_ptr<Answer>& answ
 
 namespace platform::detail {
 
-void setMessageBoxHandler(MessageBoxHandler h) {
-    std::lock_guard guard(handlerLock);
-    handler = std::move(h);
-}
+std::atomic<MessageBoxStandIn> messageBoxStandIn{nullptr};
 
 }  // namespace platform::detail
 
@@ -177,12 +171,9 @@ BOOL IsWindowEnabled(HWND window) {
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     BoxRequest request{owner, text ? text : "", caption ? caption : "Error", type};
     const OwnerDisabled disabled(owner);
-    MessageBoxHandler h;
-    {
-        std::lock_guard guard(handlerLock);
-        h = handler;
-    }
-    if (h) return h(owner, request.text.c_str(), request.caption.c_str(), type);
+    if (MessageBoxStandIn standIn = messageBoxStandIn.load())
+        if (std::optional<int> answer = standIn(owner, request.text.c_str(), request.caption.c_str(), type))
+            return *answer;
 
     if (!QCoreApplication::instance()) {
         // The application belongs on the main thread; a worker asking

@@ -1,17 +1,18 @@
-// Message boxes may be replaced, for tests, by a function that answers them.
 // While a box is open its owner takes no input, as on Win32.
 #pragma once
 
-#include <functional>
+#include <atomic>
+#include <optional>
 
 #include "platform/win32.h"
 
 namespace platform::detail {
 
-using MessageBoxHandler = std::function<int(HWND owner, const char* text, const char* caption, UINT type)>;
-
-// An empty handler shows real boxes again.
-void setMessageBoxHandler(MessageBoxHandler handler);
+// Where a program linked with this layer may answer MessageBoxA itself,
+// on the calling thread, instead of a box being shown: the answer, or
+// nothing to show the box. The player sets none.
+using MessageBoxStandIn = std::optional<int> (*)(HWND owner, const char* text, const char* caption, UINT type);
+extern std::atomic<MessageBoxStandIn> messageBoxStandIn;
 
 }  // namespace platform::detail
 

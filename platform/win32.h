@@ -201,7 +201,6 @@ extern "C" {
 // The first dialog made decides the dialog's thread (it creates the
 // QApplication there); dialogs are made on that thread only.
 INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC proc, LPARAM initParam);
-HWND CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC proc, LPARAM initParam);
 BOOL EndDialog(HWND dialog, INT_PTR result);
 BOOL DestroyWindow(HWND window);
 BOOL IsWindow(HWND window);

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "engine/decode/decoder_table.h"
-#include "engine/text_match.h"
+#include "engine/core/text_match.h"
 
 namespace engine::decode {
 namespace {

@@ -1,7 +1,7 @@
 #include "engine/network/curl_transfer.h"
 
 #include "engine/bass.h"
-#include "engine/errors.h"
+#include "engine/api/errors.h"
 #include "engine/network/curl_errors.h"
 #include "engine/network/http_headers.h"
 #include "engine/network/proxy_rules.h"

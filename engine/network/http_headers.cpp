@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/text_match.h"
+#include "engine/core/text_match.h"
 #include <cctype>
 
 namespace engine::net {

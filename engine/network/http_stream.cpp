@@ -1,12 +1,12 @@
 #include "engine/network/http_stream.h"
 
 #include "engine/bass.h"
-#include "engine/errors.h"
+#include "engine/api/errors.h"
 #include "engine/network/curl_transfer.h"
 #include "engine/network/icy_parser.h"
 #include "engine/network/playlist.h"
 #include "engine/network/station_url.h"
-#include "engine/text_match.h"
+#include "engine/core/text_match.h"
 
 #include <curl/curl.h>
 

@@ -2,7 +2,7 @@
 
 #include <curl/curl.h>
 
-#include "engine/text_match.h"
+#include "engine/core/text_match.h"
 
 #include <algorithm>
 #include <array>

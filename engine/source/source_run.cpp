@@ -5,9 +5,9 @@
 #include <system_error>
 
 #include "engine/bass.h"
-#include "engine/errors.h"
+#include "engine/api/errors.h"
 #include "engine/network/curl_transfer.h"
-#include "engine/text_match.h"
+#include "engine/core/text_match.h"
 
 struct TunelarkSourceHost {
     engine::source::SourceRun* run;

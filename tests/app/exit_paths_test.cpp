@@ -13,7 +13,7 @@
 #include "app/main_window.h"
 #include "app/resources/main_dialog.h"
 #include "engine/bass.h"
-#include "platform/testing.h"
+#include "tests/support/platform_testing.h"
 #include "tests/support/player_fixture.h"
 
 namespace {

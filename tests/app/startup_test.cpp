@@ -6,7 +6,7 @@
 
 #include "app/main_window.h"
 #include "engine/bass.h"
-#include "platform/testing.h"
+#include "tests/support/platform_testing.h"
 #include "recording/record_folder.h"
 #include "tests/support/player_fixture.h"
 #include "tests/support/record_folder.h"

@@ -1,7 +1,7 @@
 // The station file rewritten under the running player, or not a file at all.
 #include <filesystem>
 
-#include "platform/testing.h"
+#include "tests/support/platform_testing.h"
 #include "tests/support/player_fixture.h"
 #include "tests/support/stream_server.h"
 

@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/channel.h"
-#include "engine/level_meter.h"
-#include "engine/mixer.h"
-#include "engine/pcm_buffer.h"
+#include "engine/core/channel.h"
+#include "engine/core/level_meter.h"
+#include "engine/core/mixer.h"
+#include "engine/core/pcm_buffer.h"
 #include "tests/support/tone_analysis.h"
 
 namespace {

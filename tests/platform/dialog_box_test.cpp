@@ -8,7 +8,7 @@
 
 #include "app/resources/main_dialog.h"
 #include "state/resource_ids.h"
-#include "platform/testing.h"
+#include "tests/support/platform_testing.h"
 #include "platform/win32.h"
 
 #include <gtest/gtest.h>

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engine/bass.h"
-#include "platform/testing.h"
+#include "tests/support/platform_testing.h"
 #include "tests/support/player_fixture.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include "engine/bass.h"
 #include "playback/equalizer.h"
-#include "platform/testing.h"
+#include "tests/support/platform_testing.h"
 #include "tests/support/disk_output.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/player_fixture.h"

@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "engine/bass.h"
-#include "platform/testing.h"
+#include "tests/support/platform_testing.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/player_fixture.h"
 #include "tests/support/record_folder.h"

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "engine/bass.h"
-#include "platform/testing.h"
+#include "tests/support/platform_testing.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/player_fixture.h"
 #include "tests/support/record_folder.h"

@@ -1,7 +1,7 @@
 // With no plug-in beside the program, an AAC station fails as a stream of an
 // unknown format: the player shows its failure box.
 #include "engine/bass.h"
-#include "platform/testing.h"
+#include "tests/support/platform_testing.h"
 #include "tests/plugins/encoders.h"
 #include "tests/support/player_fixture.h"
 #include "tests/support/stream_server.h"

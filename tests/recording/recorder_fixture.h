@@ -14,7 +14,7 @@
 #include "state/player_state.h"
 #include "app/resources/main_dialog.h"
 #include "state/resource_ids.h"
-#include "platform/testing.h"
+#include "tests/support/platform_testing.h"
 #include "platform/win32.h"
 #include "recording/recorder.h"
 #include "tests/support/record_folder.h"

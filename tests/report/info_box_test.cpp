@@ -8,7 +8,7 @@
 #include <chrono>
 #include <sys/utsname.h>
 
-#include "platform/testing.h"
+#include "tests/support/platform_testing.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/player_fixture.h"
 #include "tests/support/record_folder.h"

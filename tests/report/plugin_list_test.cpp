@@ -11,7 +11,7 @@
 #include "tests/plugins/encoders.h"
 #include "tests/support/player_fixture.h"
 #include "tests/support/stream_server.h"
-#include "platform/testing.h"
+#include "tests/support/platform_testing.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "app/main_window.h"
 #include "app/resources/main_dialog.h"
 #include "engine/bass.h"
-#include "platform/testing.h"
+#include "tests/support/platform_testing.h"
 #include "playback/reconnect.h"
 
 void resetPlayerState()

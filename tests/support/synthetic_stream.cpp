@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/streams.h"
+#include "engine/core/streams.h"
 
 namespace test {
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "engine/bass.h"
-#include "engine/channel.h"
+#include "engine/core/channel.h"
 
 namespace test {
 

@@ -1,4 +1,4 @@
-#include "engine/create_outcome.h"
+#include "engine/core/create_outcome.h"
 
 #include <chrono>
 

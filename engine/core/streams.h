@@ -5,9 +5,9 @@
 #include <functional>
 #include <memory>
 
-#include "engine/channel.h"
-#include "engine/handles.h"
-#include "engine/runtime.h"
+#include "engine/core/channel.h"
+#include "engine/core/handles.h"
+#include "engine/core/runtime.h"
 
 namespace engine {
 

@@ -1,4 +1,4 @@
-#include "engine/handles.h"
+#include "engine/core/handles.h"
 
 #include <atomic>
 

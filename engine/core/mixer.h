@@ -10,7 +10,7 @@
 #include "base/thread_safety.h"
 #include <vector>
 
-#include "engine/gain_ramp.h"
+#include "engine/core/gain_ramp.h"
 
 namespace engine {
 

@@ -10,15 +10,15 @@
 // (SourceRun), which then is the download thread.
 #include <algorithm>
 
-#include "engine/channel_writer.h"
-#include "engine/config.h"
-#include "engine/create_outcome.h"
+#include "engine/core/channel_writer.h"
+#include "engine/api/config.h"
+#include "engine/core/create_outcome.h"
 #include "engine/decode/decode_stage.h"
-#include "engine/errors.h"
+#include "engine/api/errors.h"
 #include "engine/network/http_stream.h"
 #include "engine/source/source_run.h"
-#include "engine/streams.h"
-#include "engine/text_match.h"
+#include "engine/core/streams.h"
+#include "engine/core/text_match.h"
 
 using namespace engine;
 

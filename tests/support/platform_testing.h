@@ -1,4 +1,4 @@
-// Hooks for tests only: act as a user would, run the event loop, look at
+// Hooks for tests: act as a user would, run the event loop, look at
 // the widgets. Every hook must be called on the dialog's thread.
 #pragma once
 
@@ -71,3 +71,9 @@ using MessageBoxInterceptor = std::function<int(HWND owner, const char* text, co
 void setMessageBoxInterceptor(MessageBoxInterceptor interceptor);
 
 }  // namespace platform::testing
+
+// A modeless dialog, as Win32's: shown once WM_INITDIALOG returns, alive
+// until DestroyWindow, run by whatever event loop the caller runs. The
+// player itself only runs modal ones.
+extern "C" HWND CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC proc,
+                                   LPARAM initParam);

@@ -1,4 +1,4 @@
-#include "engine/tag_store.h"
+#include "engine/core/tag_store.h"
 
 #include <deque>
 #include <utility>

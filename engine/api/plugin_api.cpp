@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "engine/decode/plugin_decoder.h"
-#include "engine/errors.h"
-#include "engine/handles.h"
+#include "engine/api/errors.h"
+#include "engine/core/handles.h"
 #include "engine/plugin_interface.h"
 #include "engine/source/source_table.h"
 

@@ -1,4 +1,4 @@
-#include "engine/sync_dispatch.h"
+#include "engine/core/sync_dispatch.h"
 
 #include <atomic>
 #include <deque>

@@ -1,6 +1,6 @@
-#include "engine/channel_writer.h"
+#include "engine/core/channel_writer.h"
 
-#include "engine/mixer.h"
+#include "engine/core/mixer.h"
 
 namespace engine {
 

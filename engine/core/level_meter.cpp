@@ -1,4 +1,4 @@
-#include "engine/level_meter.h"
+#include "engine/core/level_meter.h"
 
 #include <algorithm>
 #include <cmath>

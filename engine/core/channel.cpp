@@ -1,11 +1,11 @@
-#include "engine/channel.h"
+#include "engine/core/channel.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <utility>
 
-#include "engine/sync_dispatch.h"
+#include "engine/core/sync_dispatch.h"
 
 namespace engine {
 
@@ -95,83 +95,32 @@ DWORD Channel::level() const { return state_.load() == State::Playing ? meter_.l
 // ---- effects ----
 
 void Channel::addEffect(DWORD handle, int priority, std::unique_ptr<fx::Effect> effect) {
-    MutexLock lock(fxMutex_);
-    auto at = std::find_if(effects_.begin(), effects_.end(),
-                           [priority](const EffectSlot& slot) { return slot.priority < priority; });
-    effects_.insert(at, EffectSlot{handle, priority, std::move(effect)});
+    effects_.add(handle, priority, std::move(effect));
 }
 
-bool Channel::removeEffect(DWORD handle) {
-    std::unique_ptr<fx::Effect> removed;  // freed after the lock, away from the mix
-    MutexLock lock(fxMutex_);
-    auto it = std::find_if(effects_.begin(), effects_.end(),
-                           [handle](const EffectSlot& slot) { return slot.handle == handle; });
-    if (it == effects_.end()) return false;
-    removed = std::move(it->effect);
-    effects_.erase(it);
-    return true;
-}
+bool Channel::removeEffect(DWORD handle) { return effects_.remove(handle); }
 
-// Taking the mix's lock applies the new values between two blocks.
 bool Channel::setEffectParameters(DWORD handle, const void* params, bool* valid) {
-    MutexLock lock(fxMutex_);
-    for (auto& slot : effects_) {
-        if (slot.handle != handle) continue;
-        *valid = slot.effect->setParameters(params);
-        return true;
-    }
-    return false;
+    return effects_.setParameters(handle, params, valid);
 }
 
 bool Channel::getEffectParameters(DWORD handle, void* params) const {
-    MutexLock lock(fxMutex_);
-    for (auto& slot : effects_) {
-        if (slot.handle != handle) continue;
-        slot.effect->getParameters(params);
-        return true;
-    }
-    return false;
+    return effects_.getParameters(handle, params);
 }
 
-std::vector<DWORD> Channel::effectHandles() const {
-    MutexLock lock(fxMutex_);
-    std::vector<DWORD> handles;
-    for (auto& slot : effects_) handles.push_back(slot.handle);
-    return handles;
-}
+std::vector<DWORD> Channel::effectHandles() const { return effects_.handles(); }
 
 // ---- syncs and callbacks ----
 
 void Channel::addSync(DWORD handle, DWORD type, bool oneTime, SYNCPROC* proc, void* user) {
-    std::lock_guard lock(syncMutex_);
-    syncs_.push_back(Sync{handle, type, oneTime, proc, user});
+    syncs_.add(Sync{handle, type, oneTime, proc, user});
 }
 
-bool Channel::removeSync(DWORD handle) {
-    std::lock_guard lock(syncMutex_);
-    auto it = std::find_if(syncs_.begin(), syncs_.end(),
-                           [handle](const Sync& sync) { return sync.handle == handle; });
-    if (it == syncs_.end()) return false;
-    syncs_.erase(it);
-    return true;
-}
+bool Channel::removeSync(DWORD handle) { return syncs_.remove(handle); }
 
 void Channel::fireSyncs(DWORD type, DWORD data) {
-    std::vector<Sync> due;
-    {
-        std::lock_guard lock(syncMutex_);
-        if (closed_.load()) return;
-        for (auto it = syncs_.begin(); it != syncs_.end();) {
-            if (it->type != type) {
-                ++it;
-                continue;
-            }
-            due.push_back(*it);
-            it = it->oneTime ? syncs_.erase(it) : it + 1;
-        }
-        if (due.empty()) return;
-        ++runningCallbacks_;
-    }
+    const std::vector<Sync> due = syncs_.takeDue(type);
+    if (due.empty()) return;
     const Channel* outer = std::exchange(callbackChannel, this);
     DWORD self = handle();
     for (const auto& sync : due) sync.proc(sync.handle, self, data, sync.user);
@@ -179,17 +128,9 @@ void Channel::fireSyncs(DWORD type, DWORD data) {
     leaveCallback();
 }
 
-bool Channel::enterCallback() {
-    std::lock_guard lock(syncMutex_);
-    if (closed_.load()) return false;
-    ++runningCallbacks_;
-    return true;
-}
+bool Channel::enterCallback() { return syncs_.enter(); }
 
-void Channel::leaveCallback() {
-    std::lock_guard lock(syncMutex_);
-    if (--runningCallbacks_ == 0) callbacksDone_.notify_all();
-}
+void Channel::leaveCallback() { syncs_.leave(); }
 
 CallbackScope::CallbackScope(Channel& channel)
     : channel_(channel), outer_(callbackChannel), entered_(channel.enterCallback()) {
@@ -209,10 +150,8 @@ bool Channel::takeEnded() { return endPending_.exchange(false); }
 // ---- freeing ----
 
 void Channel::close() {
-    {
-        std::lock_guard lock(syncMutex_);
-        closed_.store(true);
-    }
+    syncs_.close();
+    closed_.store(true);
     std::lock_guard lock(writeMutex_);
     roomOrClose_.notify_all();
 }
@@ -220,10 +159,7 @@ void Channel::close() {
 bool Channel::closed() const { return closed_.load(); }
 
 void Channel::finish() {
-    {
-        std::unique_lock lock(syncMutex_);
-        callbacksDone_.wait(lock, [this] { return runningCallbacks_ == 0; });
-    }
+    syncs_.waitIdle();
     std::shared_ptr<Feeder> feeder;
     {
         MutexLock lock(feederMutex_);
@@ -241,7 +177,7 @@ void Channel::mixInto(float* out, int frames, int channels, float* scratch) {
     }
     int got = takeAudio(scratch, frames);
     if (got == 0 && state_.load() != State::Playing) return;  // just ended
-    applyEffects(scratch, frames);
+    effects_.process(scratch, frames, format_.channels);
     applyVolume(scratch, frames);
     meter_.add(scratch, frames, format_.channels);
     addMapped(scratch, format_.channels, out, channels, frames);
@@ -273,11 +209,6 @@ void Channel::finishPlayOut() {
     stalled_.store(false);
     endPending_.store(true);
     if (auto* dispatcher = dispatcher_.load()) dispatcher->signal();
-}
-
-void Channel::applyEffects(float* samples, int frames) {
-    MutexLock lock(fxMutex_);
-    for (auto& slot : effects_) slot.effect->process(samples, size_t(frames), format_.channels);
 }
 
 void Channel::applyVolume(float* samples, int frames) {

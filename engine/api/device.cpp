@@ -9,9 +9,9 @@
 #include <set>
 #include <string>
 
-#include "engine/errors.h"
-#include "engine/runtime.h"
-#include "engine/streams.h"
+#include "engine/api/errors.h"
+#include "engine/core/runtime.h"
+#include "engine/core/streams.h"
 
 using namespace engine;
 

@@ -1,4 +1,4 @@
-#include "engine/mixer.h"
+#include "engine/core/mixer.h"
 
 #include <algorithm>
 #include <chrono>

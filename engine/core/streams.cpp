@@ -1,10 +1,10 @@
-#include "engine/streams.h"
+#include "engine/core/streams.h"
 
 #include <algorithm>
 #include <thread>
 #include <vector>
 
-#include "engine/errors.h"
+#include "engine/api/errors.h"
 
 namespace engine {
 

@@ -2,8 +2,8 @@
 // effects, and freeing a stream.
 #include <cmath>
 
-#include "engine/errors.h"
-#include "engine/streams.h"
+#include "engine/api/errors.h"
+#include "engine/core/streams.h"
 
 using namespace engine;
 

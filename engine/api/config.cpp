@@ -1,10 +1,10 @@
 // BASS_SetConfig / BASS_GetConfig.
-#include "engine/config.h"
+#include "engine/api/config.h"
 
 #include <atomic>
 
 #include "engine/bass.h"
-#include "engine/errors.h"
+#include "engine/api/errors.h"
 
 namespace engine::config {
 

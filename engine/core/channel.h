@@ -2,11 +2,9 @@
 // volume, effects, level, syncs and tags. A feeder (the network and decoding
 // side) writes audio in; the mixer takes it out on the output's thread.
 //
-// Locks, all leaves except as noted, never held while a callback runs:
-//   fxMutex_    the effect list; held by the output's thread while the
-//               effects process a block, by control calls only to edit it
-//   syncMutex_  the sync list and the running-callback count
-//   writeMutex_ only to wait for room in the buffer
+// Locks, all leaves, never held while a callback runs: the effect chain's
+// and the sync list's (each in its own type), writeMutex_ only to wait for
+// room in the buffer, feederMutex_ for the feeder.
 // Everything else is atomic, immutable after the format is set, or owned by
 // the output's thread (marked so).
 #pragma once
@@ -15,18 +13,19 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-
-#include "base/thread_safety.h"
 #include <string>
 #include <vector>
 
+#include "base/thread_safety.h"
+
 #include "engine/bass.h"
-#include "engine/effects/effects.h"
-#include "engine/gain_ramp.h"
-#include "engine/level_meter.h"
-#include "engine/mixer.h"
-#include "engine/pcm_buffer.h"
-#include "engine/tag_store.h"
+#include "engine/core/effect_chain.h"
+#include "engine/core/gain_ramp.h"
+#include "engine/core/level_meter.h"
+#include "engine/core/mixer.h"
+#include "engine/core/pcm_buffer.h"
+#include "engine/core/sync_list.h"
+#include "engine/core/tag_store.h"
 
 namespace engine {
 
@@ -123,21 +122,8 @@ private:
     void leaveCallback();
 
     enum class State { Stopped, Playing, Paused, Ended };
-    struct EffectSlot {
-        DWORD handle;
-        int priority;
-        std::unique_ptr<fx::Effect> effect;
-    };
-    struct Sync {
-        DWORD handle;
-        DWORD type;
-        bool oneTime;
-        SYNCPROC* proc;
-        void* user;
-    };
 
     int takeAudio(float* scratch, int frames);
-    void applyEffects(float* samples, int frames);
     void applyVolume(float* samples, int frames);
     void finishPlayOut();
 
@@ -164,13 +150,8 @@ private:
     GainRamp volumeRamp_;
     LevelMeter meter_;
 
-    mutable Mutex fxMutex_;
-    std::vector<EffectSlot> effects_ GUARDED_BY(fxMutex_);  // highest priority first
-
-    mutable std::mutex syncMutex_;
-    std::condition_variable callbacksDone_;
-    std::vector<Sync> syncs_;  // guarded by syncMutex_
-    int runningCallbacks_ = 0;  // guarded by syncMutex_
+    EffectChain effects_;
+    SyncList syncs_;
 
     std::mutex writeMutex_;
     std::condition_variable roomOrClose_;

@@ -1,4 +1,4 @@
-#include "engine/pcm_buffer.h"
+#include "engine/core/pcm_buffer.h"
 
 #include <algorithm>
 #include <cmath>

@@ -9,9 +9,9 @@
 #include <mutex>
 
 #include "engine/bass.h"
-#include "engine/mixer.h"
+#include "engine/core/mixer.h"
 #include "engine/output/output.h"
-#include "engine/sync_dispatch.h"
+#include "engine/core/sync_dispatch.h"
 
 namespace engine {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/channel.h"
+#include "engine/core/channel.h"
 #include "engine/decode/decoder.h"
 #include "engine/decode/resampler.h"
 

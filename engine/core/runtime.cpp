@@ -1,6 +1,6 @@
-#include "engine/runtime.h"
+#include "engine/core/runtime.h"
 
-#include "engine/errors.h"
+#include "engine/api/errors.h"
 
 namespace engine {
 

@@ -1,4 +1,4 @@
-#include "platform/testing.h"
+#include "tests/support/platform_testing.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -14,9 +14,14 @@
 #include <QThread>
 #include <QWindow>
 
+#include <mutex>
+#include <optional>
+
+#include "platform/dialog_box.h"
 #include "platform/dialog_events.h"
 #include "platform/gui_thread.h"
 #include "platform/message_box.h"
+#include "platform/op_queue.h"
 
 using namespace platform::detail;
 
@@ -46,6 +51,21 @@ void sendMouse(QWidget* widget, QEvent::Type type, Qt::MouseButtons buttons) {
     QMouseEvent event(type, at, widget->mapToGlobal(centre), Qt::LeftButton, buttons, Qt::NoModifier);
     if (viaWindow) QApplication::sendEvent(window, &event);
     else QApplication::sendEvent(widget, &event);
+}
+
+std::mutex interceptorLock;
+MessageBoxInterceptor currentInterceptor;  // guarded by interceptorLock
+
+// Called by every MessageBoxA once an interceptor was set; an empty one
+// lets the box show.
+std::optional<int> answerMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+    MessageBoxInterceptor interceptor;
+    {
+        std::lock_guard guard(interceptorLock);
+        interceptor = currentInterceptor;
+    }
+    if (!interceptor) return std::nullopt;
+    return interceptor(owner, text, caption, type);
 }
 
 }  // namespace
@@ -115,7 +135,9 @@ void flushUpdates() {
 }
 
 size_t pendingUpdates() {
-    return pendingOpCount();
+    OpQueue& queue = opQueue();
+    std::lock_guard guard(queue.lock);
+    return queue.ops.size();
 }
 
 HWND templateControl(HWND dialog, int index) {
@@ -166,7 +188,18 @@ HWND focusedControl(HWND dialog) {
 }
 
 void setMessageBoxInterceptor(MessageBoxInterceptor interceptor) {
-    setMessageBoxHandler(std::move(interceptor));
+    {
+        std::lock_guard guard(interceptorLock);
+        currentInterceptor = std::move(interceptor);
+    }
+    messageBoxStandIn.store(&answerMessageBox);
 }
 
 }  // namespace platform::testing
+
+HWND CreateDialogParamA(HINSTANCE, LPCSTR templateName, HWND, DLGPROC proc, LPARAM initParam) {
+    const auto d = createDialog(templateName, proc, false);
+    if (!d) return nullptr;
+    initDialog(*d, initParam);
+    return d->hwnd;
+}

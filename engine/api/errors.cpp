@@ -1,4 +1,4 @@
-#include "engine/errors.h"
+#include "engine/api/errors.h"
 
 #include <new>
 #include <system_error>
