@@ -38,9 +38,9 @@ public:
     bool open(const char* name, int rate, std::string* error) {
         if (name) name_ = name;
         if (const char* driver = SDL_GetCurrentAudioDriver()) driver_ = driver;
-        // SDL's disk driver starts its file afresh at each open: an idle
-        // pause keeps what it wrote.
-        pauseWhenIdle_ = driver_ == "disk";
+        // SDL's disk driver writes a file and costs nothing to keep; closing
+        // it would start its file afresh. It is kept open, unwatched.
+        keepOpen_ = driver_ == "disk";
         SDL_AudioSpec have{};
         int allowed = SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE;
         device_ = SDL_OpenAudioDevice(name, 0, &spec(rate, 2), &have, allowed);
@@ -59,7 +59,7 @@ public:
             std::lock_guard lock(sdlMutex);
             SDL_PauseAudioDevice(device_, 0);
         }
-        keeper_->start();
+        if (!keepOpen_) keeper_->start();
     }
     void wake() override { keeper_->wake(); }
 
@@ -80,10 +80,6 @@ private:
     bool reopen() {
         std::lock_guard lock(sdlMutex);
         ThreadDataCleanup cleanup;
-        if (pauseWhenIdle_) {
-            SDL_PauseAudioDevice(device_, 0);
-            return true;
-        }
         const char* name = name_.empty() ? nullptr : name_.c_str();
         device_ = SDL_OpenAudioDevice(name, 0, &spec(format_.rate, format_.channels), nullptr, 0);
         // A restarted sound server is reached only by a new connection,
@@ -98,10 +94,6 @@ private:
     void closeIdle() {
         std::lock_guard lock(sdlMutex);
         ThreadDataCleanup cleanup;
-        if (pauseWhenIdle_) {
-            SDL_PauseAudioDevice(device_, 1);
-            return;
-        }
         SDL_CloseAudioDevice(device_);
         device_ = 0;
     }
@@ -123,7 +115,7 @@ private:
     // Set by open(), before any other thread runs.
     std::string name_;
     std::string driver_;
-    bool pauseWhenIdle_ = false;
+    bool keepOpen_ = false;
     Format format_;
     SDL_AudioDeviceID device_ = 0;  // guarded by sdlMutex
     SDL_AudioSpec want_{};          // guarded by sdlMutex (SDL reads it while opening)
