@@ -160,6 +160,24 @@ void closeRecordFileLocked()
     stream.cutPending = false;
 }
 
+void nameScratchPieceLocked(const std::string& title)
+{
+    RecordStream& stream = recordStream;
+    stream.pieceTitle = title;
+    std::optional<std::string> stem = recordStem(title.c_str());
+    if (!player.recordFile || !stream.scratch || stream.kind == RecordKind::Ogg || !stem || stem->empty())
+        return;
+    // The open file moves with its name: what follows is written on into it.
+    int kept = keepRecording(player.recordPath, stream.folder, *stem, stream.pieceExtension, player.recordCounter);
+    if (kept <= 0)
+        return;  // named when it is closed instead
+    player.recordCounter = kept;
+    std::string name = numberedRecordName(kept, *stem, stream.pieceExtension);
+    std::snprintf(player.recordFileName, sizeof player.recordFileName, "%s", name.c_str());
+    std::snprintf(player.recordPath, sizeof player.recordPath, "%s%s", stream.folder.c_str(), name.c_str());
+    stream.scratch = false;
+}
+
 bool writeRecordLocked(const void* data, size_t size)
 {
     if (!player.recordFile || size == 0)

@@ -4,6 +4,7 @@
 
 #include "state/player_state.h"
 #include <cstddef>
+#include <string>
 
 // Opens the file the next block goes to, making the record folder first if
 // it is missing: for MP3 and AAC "NN-stem.<ext>" named after the held title,
@@ -19,6 +20,11 @@ void openRecordFileLocked() REQUIRES(player.recordLock);
 // its Ogg song's comments, else the title it was recorded under, else the
 // station's name, so the next use of "r.tmp" starts a new file.
 void closeRecordFileLocked() REQUIRES(player.recordLock);
+
+// The piece being written as "r.tmp" gets the name `title` gives it
+// ("NN-Artist.<ext>") at once, so a listener sees it named while it grows;
+// without a usable stem it keeps the title for its name at close.
+void nameScratchPieceLocked(const std::string& title) REQUIRES(player.recordLock);
 
 // Appends bytes to the open file; false, with the stream's `failure` set,
 // when not all could be written (a full disk).

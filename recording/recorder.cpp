@@ -17,11 +17,6 @@
 
 namespace {
 
-// Set by a station change: the new connection's first bytes clear the held
-// title again, so that a title the station being left sent while it was
-// still playing cannot name the new station's first file.
-bool clearTitleOnFirstBlock GUARDED_BY(player.recordLock) = false;
-
 void clearHeldTitleLocked() REQUIRES(player.recordLock)
 {
     std::free(player.currentTitle);
@@ -82,8 +77,6 @@ void onDownloadBlock(const void* buffer, DWORD length, void* user)
             status = decideText(IDC_STATUS, static_cast<const char*>(buffer));
             readStationHeadersLocked(static_cast<const char*>(buffer));
         }
-        if (length > 0 && std::exchange(clearTitleOnFirstBlock, false) && !recordStream.titleSeen)
-            clearHeldTitleLocked();
         if (player.recordEnabled && !buffer)
             mark = endRecordingLocked();
         else if (length > 0)
@@ -115,7 +108,7 @@ void endSongLocked(const std::optional<std::string>& title)
     // the same title (a return after a reconnect).
     if (first && std::exchange(stream.adoptTitle, false)) {
         if (stream.scratch) {
-            stream.pieceTitle = title.value_or("");
+            nameScratchPieceLocked(title.value_or(""));
             return;
         }
         if (title && *title == stream.pieceTitle)
@@ -160,9 +153,12 @@ void stopRecordingForNewStation()
     ControlUpdate mark;
     {
         MutexLock lock(player.recordLock);
-        // The next station's first file must not be named after this one's song.
+        // The next station's first file must not be named after this one's
+        // song. Clearing it once is enough: the connect thread frees this
+        // station's stream, and with it its title syncs, before it connects,
+        // while clearing again at the new station's first bytes could lose
+        // the first title the new station sent with them.
         clearHeldTitleLocked();
-        clearTitleOnFirstBlock = true;
         if (!player.recordFile)
             return;
         closeRecordFileLocked();
