@@ -26,7 +26,7 @@ struct LateCalls {
     {
         if (!getenv(kChildVariable))
             return;
-        const char status[] = "ICY 200 OK";
+        const char status[] = "ICY 200 OK\0";  // a header block ends with an empty text
         for (int i = 0; i < 3; ++i) {
             sendUpdate(decideText(IDC_STATUS, "connecting..."));
             followConnection(7);
