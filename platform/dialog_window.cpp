@@ -46,21 +46,6 @@ public:
     }
 
 protected:
-    // A repaint asked for while holdingRepaints is set is not done at once
-    // (each would paint and send the window to the X server on its own):
-    // it is done by the next paint pass, which paints every change since.
-    bool event(QEvent* event) override {
-        if (event->type() == QEvent::UpdateRequest) {
-            if (dialog_->holdingRepaints) {
-                if (!passPosted_) QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
-                passPosted_ = true;
-                return true;
-            }
-            passPosted_ = false;
-        }
-        return QWidget::event(event);
-    }
-
     // The close box and Alt+F4 only ask: the procedure decides.
     void closeEvent(QCloseEvent* event) override {
         event->ignore();
@@ -78,7 +63,6 @@ private:
     }
 
     std::shared_ptr<DialogState> dialog_;
-    bool passPosted_ = false;  // an UpdateRequest of ours waits in the queue
 };
 
 QRect templateRect(const ControlTemplate& c) {

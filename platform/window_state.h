@@ -85,7 +85,6 @@ struct DialogState {
     // Dialog's thread only.
     QPointer<QWidget> widget;
     QEventLoop* loop = nullptr;  // the modal loop while it runs
-    bool holdingRepaints = false;  // a control's immediate repaint waits for the next paint pass
     std::map<UINT_PTR, std::pair<unsigned, QTimer*>> runningTimers;  // id -> generation, timer
 };
 
