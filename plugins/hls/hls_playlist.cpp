@@ -181,7 +181,10 @@ std::string removeDots(std::string_view path) {
         start = slash + 1;
     }
     std::string out;
-    for (size_t i = 0; i < parts.size(); ++i) out += (i ? "/" : "") + std::string(parts[i]);
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i) out += '/';
+        out += parts[i];
+    }
     return out;
 }
 
