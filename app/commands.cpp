@@ -24,8 +24,11 @@ void changeStation(HWND list)
         return;
     stopRecordingForNewStation();
     cancelReconnect();
+    player.stationAddress.clear();
     if (!lookupStationUrl(&player.stationUrl))
         return;
+    // Kept for the desktop bridge: the URL itself goes to the connect thread.
+    player.stationAddress = player.stationUrl;
     rememberStation(player.stationUrl);
     if (!startConnectThread(player.stationUrl))
         return;

@@ -91,9 +91,8 @@ int volumeToPercent(float volume)
 
 void onInitDialog()
 {
-    // The layers below ask these of playback through the state.
+    // The recorder asks this of playback through the state.
     reconnectWillFollowCall = reconnectWillFollow;
-    stationUrlLookupCall = lookupStationUrl;
     HWND window = player.mainWindow;
     setIcons(window);
     if (!BASS_Init(-1, 44100, 0, window, nullptr)) {

@@ -1,9 +1,9 @@
-// The address of a station of the list, from the station file.
+// The address of a station of the list, as the player state keeps it.
 #pragma once
 
 #include <string>
 
-// Dialog's thread. The address of list position station, as the program's
-// own lookup gives it when that station is chosen (its line end kept); ""
+// Dialog's thread. The address of list position station, as the station
+// command looked it up when that station was chosen (its line end kept); ""
 // when the position yields none.
 std::string stationAddress(int station);

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <string>
 
 #include "engine/bass.h"
 #include "base/thread_safety.h"
@@ -21,6 +22,7 @@ struct PlayerState {
     std::atomic<HFX> reverbEffect{0};  // as eqBand
     float initialVolume = 0;           // dialog thread, start-up only
     char* stationUrl = nullptr;        // dialog thread; ownership moves to the connect thread
+    std::string stationAddress;        // dialog thread: stationUrl's text, kept for selectedStation
     char* currentTitle GUARDED_BY(recordLock) = nullptr;
     int recordOpenError GUARDED_BY(recordLock) = 0;
     std::atomic<HSTREAM> stream{0};    // written by the winning connect thread

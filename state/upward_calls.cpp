@@ -1,4 +1,3 @@
 #include "state/upward_calls.h"
 
 bool (*reconnectWillFollowCall)() = nullptr;
-int (*stationUrlLookupCall)(char** url) = nullptr;

@@ -8,8 +8,3 @@
 // station will be connected again, so recording stays armed for its return.
 // Unset: false.
 extern bool (*reconnectWillFollowCall)();
-
-// The desktop bridge, on the dialog's thread: the program's own lookup of
-// the URL at player.selectedStation, as a heap copy (free()); 0 when there is
-// none. Unset: 0.
-extern int (*stationUrlLookupCall)(char** url);
