@@ -214,11 +214,6 @@ void Station::title(const std::string& icyText) {
 
 }  // namespace
 
-int claimPlaylist(const char*, const char*, const unsigned char* body, size_t size) {
-    auto list = parsePlaylist(std::string_view(reinterpret_cast<const char*>(body), body ? size : 0), "");
-    return list && (list->master || !list->segments.empty() || list->targetDuration > 0) ? 1 : 0;
-}
-
 int runStation(const TunelarkHostOps* host, TunelarkSourceHost* context, const char* url, const unsigned char* body,
                size_t size, int whole) {
     if (!host || !url) return TUNELARK_ERROR_FILEFORM;

@@ -10,8 +10,7 @@
 
 namespace hls {
 
-// The source's ops (see engine/plugin_interface.h).
-int claimPlaylist(const char* url, const char* contentType, const unsigned char* body, size_t size);
+// The source's run op (see engine/plugin_interface.h), in the media module.
 int runStation(const TunelarkHostOps* host, TunelarkSourceHost* context, const char* url, const unsigned char* body,
                size_t size, int whole);
 

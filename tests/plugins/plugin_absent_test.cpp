@@ -1,5 +1,7 @@
 // With no plug-in beside the program, an AAC station fails as a stream of an
 // unknown format: the player shows its failure box.
+#include <filesystem>
+
 #include "engine/bass.h"
 #include "tests/support/platform_testing.h"
 #include "tests/plugins/encoders.h"
@@ -25,8 +27,16 @@ TEST_F(PluginAbsent, AacStationShowsTheFormatError) {
 }
 
 // An HLS playlist's first entry is a segment, never a station: even one
-// that would play (an MP3 here) is not taken by the playlist rule.
-TEST_F(PluginAbsent, HlsStationShowsTheFormatError) {
+// that would play (an MP3 here) is not taken by the playlist rule. Neither
+// is it with the HLS plug-in present but its media module missing.
+class HlsPluginAbsent : public PluginAbsent, public testing::WithParamInterface<bool> {};
+
+TEST_P(HlsPluginAbsent, HlsStationShowsTheFormatError) {
+    fixtures::TempDir plugins;
+    if (GetParam()) {
+        std::filesystem::copy_file(TUNELARK_BINARY_DIR "/basshls.so", plugins.file("basshls.so"));
+        ASSERT_NE(BASS_PluginLoad(plugins.file("basshls.so").c_str(), 0), 0u);
+    }
     test::StreamServer server;
     auto mp3 = fixtures::makeMp3({.seconds = 2});
     ASSERT_FALSE(mp3.empty());
@@ -43,5 +53,6 @@ TEST_F(PluginAbsent, HlsStationShowsTheFormatError) {
     EXPECT_EQ(boxes()[0].text, "Can't play the stream\n(error code: " + std::to_string(BASS_ERROR_FILEFORM) + ")");
     EXPECT_EQ(server.requestCount("/a.mp3"), 0);
 }
+INSTANTIATE_TEST_SUITE_P(WithoutItsMediaModule, HlsPluginAbsent, testing::Bool());
 
 }  // namespace
