@@ -11,6 +11,7 @@
 
 static void onTimer();
 static void showLoad(HWND window, float load);
+static void restWithoutStream(HWND window);
 static void onVolumeScroll(HWND slider);
 static void onEffectScroll(HWND slider);
 static void onClose();
@@ -54,7 +55,21 @@ static void onTimer()
         SendDlgItemMessageA(window, IDC_LEVEL_LEFT, PBM_SETPOS, LOWORD(level), 0);
         SendDlgItemMessageA(window, IDC_LEVEL_RIGHT, PBM_SETPOS, HIWORD(level), 0);
     }
-    showLoad(window, BASS_GetCPU());
+    float load = BASS_GetCPU();
+    showLoad(window, load);
+    if (load == 0)
+        restWithoutStream(window);
+}
+
+// With no stream the meters hold still and the load, once shown at zero,
+// stays there: the timer rests, so an idle player wakes nobody twenty times
+// a second. The connection that installs the next stream sets it again, in
+// the same hold of installLock, so a stream arriving now finds it running.
+static void restWithoutStream(HWND window)
+{
+    MutexLock lock(player.installLock);
+    if (!player.stream)
+        KillTimer(window, 0);
 }
 
 // The load changes in its last digits at almost every tick while a stream
