@@ -181,7 +181,7 @@ Outcome buttonMessage(ControlState& s, ControlKind kind, UINT message, WPARAM w,
 }
 
 Outcome modelMessage(ControlModel& c, UINT message, WPARAM w, LPARAM l) {
-    std::lock_guard guard(c.lock);
+    MutexLock guard(c.lock);
     switch (c.templ.kind) {
     case ControlKind::ListBox:
         return listMessage(c.state, c.templ.style, message, w, l);
@@ -231,7 +231,7 @@ LRESULT dialogMessage(const std::shared_ptr<DialogState>& d, UINT message, WPARA
     LRESULT result = 0;
     bool changed = false;
     {
-        std::lock_guard guard(d->lock);
+        MutexLock guard(d->lock);
         switch (message) {
         case WM_SETTEXT:
             d->title = textOf(l);

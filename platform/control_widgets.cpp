@@ -451,7 +451,7 @@ void syncControlWidget(ControlModel& c) {
     ControlState state;
     bool itemsChanged;
     {
-        std::lock_guard guard(c.lock);
+        MutexLock guard(c.lock);
         c.syncPending = false;
         itemsChanged = c.state.itemsVersion != c.shownItemsVersion;
         c.shownItemsVersion = c.state.itemsVersion;
@@ -469,7 +469,7 @@ void syncControlWidget(ControlModel& c) {
 void queueControlSync(const std::shared_ptr<ControlModel>& c) {
     const std::shared_ptr<DialogState> d = c->dialog.lock();
     {
-        std::lock_guard guard(c->lock);
+        MutexLock guard(c->lock);
         if (c->syncPending) return;
         c->syncPending = true;
         // Read under the lock: the window, seen again, first stops the

@@ -15,10 +15,10 @@ QWidget* createControlWidget(const std::shared_ptr<DialogState>& d, const std::s
                              QWidget* parent, QSize base);
 
 // Dialog's thread: shows the model's current state.
-void syncControlWidget(ControlModel& c);
+void syncControlWidget(ControlModel& c) EXCLUDES(c.lock);
 
 // Any thread, without c.lock held: queues one sync unless one already waits.
-void queueControlSync(const std::shared_ptr<ControlModel>& c);
+void queueControlSync(const std::shared_ptr<ControlModel>& c) EXCLUDES(c->lock);
 
 // Dialog's thread: BM_CLICK and WM_ACTIVATE.
 void clickControlWidget(ControlModel& c);

@@ -45,7 +45,7 @@ void finishModal(DialogState& d) {
     d.destroyed = true;
     retireHandles(d);
     {
-        std::lock_guard guard(d.lock);
+        MutexLock guard(d.lock);
         d.timers.clear();
     }
     stopTimers(d);
@@ -62,18 +62,13 @@ std::shared_ptr<DialogState> createDialog(LPCSTR name, DLGPROC proc, bool modal)
     ensureApplication();
     if (!onGuiThread()) return nullptr;  // widgets live on the application's thread
 
-    auto d = std::make_shared<DialogState>();
-    d->templ = t;
-    d->proc = proc;
-    d->modal = modal;
-    d->title = t->title ? t->title : "";
+    auto d = std::make_shared<DialogState>(*t, proc, modal);
     d->hwnd = newWindowHandle();
     for (int i = 0; i < t->controlCount; ++i) {
         auto c = std::make_shared<ControlModel>(t->controls[i], i);
         c->hwnd = newWindowHandle();
         c->dialogHwnd = d->hwnd;
         c->dialog = d;
-        if (t->controls[i].caption) c->state.text = t->controls[i].caption;
         d->controls.push_back(std::move(c));
     }
     buildDialogWindow(d);
@@ -125,7 +120,7 @@ BOOL DestroyWindow(HWND window) {
     if (!d || d->destroyed.exchange(true)) return FALSE;
     retireHandles(*d);
     {
-        std::lock_guard guard(d->lock);
+        MutexLock guard(d->lock);
         d->timers.clear();
     }
     postToGui([d] { closeDestroyed(*d); });

@@ -19,7 +19,7 @@ bool isAutoCheck(const ControlModel& c) {
 
 void setCheck(ControlModel& c, int check) {
     {
-        std::lock_guard guard(c.lock);
+        MutexLock guard(c.lock);
         c.state.check = check;
     }
     syncControlWidget(c);
@@ -56,7 +56,7 @@ void userToggledCheck(DialogState&, ControlModel& c) {
     if (!isAutoCheck(c)) return;
     int check;
     {
-        std::lock_guard guard(c.lock);
+        MutexLock guard(c.lock);
         check = c.state.check == BST_UNCHECKED ? BST_CHECKED : BST_UNCHECKED;
     }
     setCheck(c, check);
@@ -79,7 +79,7 @@ void userChoseRadio(DialogState& d, ControlModel& c) {
 
 void userSelectedRow(DialogState& d, ControlModel& c, int row) {
     {
-        std::lock_guard guard(c.lock);
+        MutexLock guard(c.lock);
         c.state.curSel = row;
     }
     if (c.templ.style & LBS_NOTIFY) sendCommand(d, c.templ.id, LBN_SELCHANGE, c.hwnd);
@@ -87,7 +87,7 @@ void userSelectedRow(DialogState& d, ControlModel& c, int row) {
 
 void userMovedTrackbar(DialogState& d, ControlModel& c, int position, int code) {
     {
-        std::lock_guard guard(c.lock);
+        MutexLock guard(c.lock);
         c.state.pos = std::clamp(position, c.state.rangeMin, c.state.rangeMax);
         position = c.state.pos;
     }

@@ -119,7 +119,7 @@ void syncDialogWidget(DialogState& d) {
     std::string title;
     HICON smallIcon, bigIcon;
     {
-        std::lock_guard guard(d.lock);
+        MutexLock guard(d.lock);
         d.syncPending = false;
         title = d.title;
         smallIcon = d.smallIcon;
@@ -138,7 +138,7 @@ void syncDialogWidget(DialogState& d) {
 
 void queueDialogSync(const std::shared_ptr<DialogState>& d) {
     {
-        std::lock_guard guard(d->lock);
+        MutexLock guard(d->lock);
         if (d->syncPending) return;
         d->syncPending = true;
     }

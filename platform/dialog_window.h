@@ -15,9 +15,9 @@ void buildDialogWindow(const std::shared_ptr<DialogState>& d);
 void showDialogWindow(DialogState& d);
 
 // Dialog's thread: shows the title and icons of the model.
-void syncDialogWidget(DialogState& d);
+void syncDialogWidget(DialogState& d) EXCLUDES(d.lock);
 
 // Any thread, without d.lock held.
-void queueDialogSync(const std::shared_ptr<DialogState>& d);
+void queueDialogSync(const std::shared_ptr<DialogState>& d) EXCLUDES(d->lock);
 
 }  // namespace platform::detail

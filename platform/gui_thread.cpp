@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <deque>
-#include <mutex>
 
 #include "platform/accessibility.h"
 #include "platform/op_queue.h"
@@ -37,7 +36,7 @@ void requestDrain(bool onlyIfOpsWait) {
     if (!onlyIfOpsWait && drainDepth > 0) return;
     bool post = false;
     {
-        std::lock_guard guard(queue().lock);
+        MutexLock guard(queue().lock);
         if (!queue().drainPosted && (!onlyIfOpsWait || !queue().ops.empty())) {
             queue().drainPosted = true;
             post = true;
@@ -91,7 +90,7 @@ bool onGuiThread() {
 
 void postToGui(std::function<void()> op) {
     {
-        std::lock_guard guard(queue().lock);
+        MutexLock guard(queue().lock);
         queue().ops.push_back(std::move(op));
     }
     requestDrain(false);
@@ -102,7 +101,7 @@ void runPendingOps() {
     // the dialog's thread here; later ops wait for the next drain event.
     size_t budget;
     {
-        std::lock_guard guard(queue().lock);
+        MutexLock guard(queue().lock);
         queue().drainPosted = false;
         budget = queue().ops.size();
     }
@@ -110,7 +109,7 @@ void runPendingOps() {
     for (; budget > 0; --budget) {
         std::function<void()> op;
         {
-            std::lock_guard guard(queue().lock);
+            MutexLock guard(queue().lock);
             if (queue().ops.empty()) break;
             op = std::move(queue().ops.front());
             queue().ops.pop_front();

@@ -13,10 +13,10 @@
 #include <cstdio>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "base/thread_safety.h"
 #include "platform/gui_thread.h"
 #include "platform/qt_text.h"
 #include "platform/window_state.h"
@@ -25,8 +25,9 @@ using namespace platform::detail;
 
 namespace {
 
-std::mutex ownersLock;
-std::map<HWND, int> boxesByOwner;  // guarded by ownersLock: boxes asked for and not yet answered
+// A leaf lock: nothing else is taken while it is held.
+Mutex ownersLock;
+std::map<HWND, int> boxesByOwner GUARDED_BY(ownersLock);  // boxes asked for and not yet answered
 
 // Dialog's thread only: the boxes shown, with their owners.
 std::vector<std::pair<HWND, QPointer<QMessageBox>>> shownBoxes;
@@ -35,11 +36,11 @@ std::vector<std::pair<HWND, QPointer<QMessageBox>>> shownBoxes;
 class OwnerDisabled {
 public:
     explicit OwnerDisabled(HWND owner) : owner_(owner) {
-        std::lock_guard guard(ownersLock);
+        MutexLock guard(ownersLock);
         ++boxesByOwner[owner_];
     }
     ~OwnerDisabled() {
-        std::lock_guard guard(ownersLock);
+        MutexLock guard(ownersLock);
         if (--boxesByOwner[owner_] == 0) boxesByOwner.erase(owner_);
     }
     OwnerDisabled(const OwnerDisabled&) = delete;
@@ -112,15 +113,16 @@ void closeBoxesOf(HWND owner) {
     }
 }
 
-// The caller's side of a box shown for another thread.
+// The caller's side of a box shown for another thread. lock is a leaf; the
+// wait releases it while it sleeps.
 struct Answer {
-    std::mutex lock;
-    std::condition_variable done;
-    bool given = false;  // guarded by lock
-    int result = 0;      // guarded by lock
+    Mutex lock;
+    std::condition_variable_any done;
+    bool given GUARDED_BY(lock) = false;
+    int result GUARDED_BY(lock) = 0;
 
     void give(int value) {
-        std::lock_guard guard(lock);
+        MutexLock guard(lock);
         if (given) return;
         given = true;
         result = value;
@@ -128,8 +130,10 @@ struct Answer {
     }
 
     int wait() {
-        std::unique_lock guard(lock);
-        done.wait(guard, [this] { return given; });
+        MutexLock guard(lock);
+        // A loop rather than a predicate: the analysis cannot see that a
+        // lambda runs with the lock held.
+        while (!given) done.wait(lock);
         return result;
     }
 };
@@ -164,7 +168,7 @@ void closeMessageBoxes(HWND owner) {
 }  // namespace platform
 
 BOOL IsWindowEnabled(HWND window) {
-    std::lock_guard guard(ownersLock);
+    MutexLock guard(ownersLock);
     return boxesByOwner.count(window) ? FALSE : TRUE;
 }
 

@@ -4,14 +4,17 @@
 
 #include <deque>
 #include <functional>
-#include <mutex>
+
+#include "base/thread_safety.h"
 
 namespace platform::detail {
 
+// lock is a leaf: nothing else is taken while it is held, and no op runs
+// under it.
 struct OpQueue {
-    std::mutex lock;
-    std::deque<std::function<void()>> ops;  // guarded by lock: queued, not yet started
-    bool drainPosted = false;               // guarded by lock: a drain event waits in Qt's queue
+    Mutex lock;
+    std::deque<std::function<void()>> ops GUARDED_BY(lock);  // queued, not yet started
+    bool drainPosted GUARDED_BY(lock) = false;               // a drain event waits in Qt's queue
 };
 
 // Never destroyed: threads may still post while the process exits.

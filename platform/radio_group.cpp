@@ -24,7 +24,7 @@ std::pair<size_t, size_t> groupOf(const DialogState& d, const ControlModel& c) {
 }
 
 bool isChecked(ControlModel& c) {
-    std::lock_guard guard(c.lock);
+    MutexLock guard(c.lock);
     return c.state.check == BST_CHECKED;
 }
 

@@ -1,16 +1,18 @@
 #include "platform/resource_store.h"
 
 #include <map>
-#include <mutex>
+
+#include "base/thread_safety.h"
 
 namespace platform {
 
 namespace {
 
+// lock is a leaf: nothing else is taken while it is held.
 struct Store {
-    std::mutex lock;
-    std::map<int, const DialogTemplate*> templates;  // guarded by lock
-    std::map<int, QImage> icons;                     // guarded by lock
+    Mutex lock;
+    std::map<int, const DialogTemplate*> templates GUARDED_BY(lock);
+    std::map<int, QImage> icons GUARDED_BY(lock);
 };
 
 Store& store() {
@@ -24,7 +26,7 @@ constexpr uintptr_t kIconTokenBase = 0x10000;
 }  // namespace
 
 void registerDialogTemplate(const DialogTemplate* t) {
-    std::lock_guard guard(store().lock);
+    MutexLock guard(store().lock);
     store().templates[t->id] = t;
 }
 
@@ -34,7 +36,7 @@ void registerIcon(int id, int width, int height, const uint32_t* argb) {
         auto* row = reinterpret_cast<uint32_t*>(image.scanLine(y));
         std::copy(argb + y * width, argb + (y + 1) * width, row);
     }
-    std::lock_guard guard(store().lock);
+    MutexLock guard(store().lock);
     store().icons[id] = image;
 }
 
@@ -42,7 +44,7 @@ namespace detail {
 
 const DialogTemplate* findDialogTemplate(LPCSTR name) {
     if (!IS_INTRESOURCE(name)) return nullptr;
-    std::lock_guard guard(store().lock);
+    MutexLock guard(store().lock);
     auto it = store().templates.find(static_cast<int>(reinterpret_cast<uintptr_t>(name)));
     return it == store().templates.end() ? nullptr : it->second;
 }
@@ -50,7 +52,7 @@ const DialogTemplate* findDialogTemplate(LPCSTR name) {
 QImage iconImage(HICON icon) {
     const auto token = reinterpret_cast<uintptr_t>(icon);
     if (token <= kIconTokenBase || token > kIconTokenBase + 0xFFFF) return {};
-    std::lock_guard guard(store().lock);
+    MutexLock guard(store().lock);
     auto it = store().icons.find(static_cast<int>(token - kIconTokenBase));
     return it == store().icons.end() ? QImage() : it->second;
 }
@@ -63,7 +65,7 @@ HICON LoadIconA(HINSTANCE, LPCSTR name) {
     using namespace platform;
     if (!IS_INTRESOURCE(name) || !name) return nullptr;
     const int id = static_cast<int>(reinterpret_cast<uintptr_t>(name));
-    std::lock_guard guard(store().lock);
+    MutexLock guard(store().lock);
     if (!store().icons.count(id)) return nullptr;
     return reinterpret_cast<HICON>(kIconTokenBase + id);
 }

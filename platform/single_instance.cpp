@@ -13,9 +13,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <mutex>
 #include <set>
 #include <string>
+
+#include "base/thread_safety.h"
 
 namespace {
 
@@ -25,9 +26,10 @@ std::string lockPath(const char* name, const char* extension = ".lock") {
     return "/tmp/" + std::string(name) + "-" + std::to_string(getuid()) + extension;
 }
 
-std::mutex guardLock;
-std::set<std::string> held;           // guarded by guardLock
-std::map<std::string, int> channels;  // guarded by guardLock: name -> listening socket
+// A leaf lock: nothing else is taken while it is held.
+Mutex guardLock;
+std::set<std::string> held GUARDED_BY(guardLock);
+std::map<std::string, int> channels GUARDED_BY(guardLock);  // name -> listening socket
 
 bool channelAddress(const std::string& path, sockaddr_un& address) {
     address = sockaddr_un{};
@@ -78,7 +80,7 @@ bool takeKnocks(int channel) {
 namespace platform {
 
 bool acquireSingleInstance(const char* name) {
-    std::lock_guard guard(guardLock);
+    MutexLock guard(guardLock);
     if (held.count(name)) return true;
     // O_CLOEXEC: a child process must not inherit the lock.
     const int fd = open(lockPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -116,7 +118,7 @@ bool knockOnRunningInstance(const char* name) {
 void watchForKnocks(const char* name, std::function<void()> onKnock) {
     int channel = -1;
     {
-        std::lock_guard guard(guardLock);
+        MutexLock guard(guardLock);
         const auto found = channels.find(name);
         if (found != channels.end()) channel = found->second;
     }

@@ -25,7 +25,7 @@ void onTick(const std::weak_ptr<DialogState>& weak, UINT_PTR id, unsigned genera
     if (!d || d->destroyed) return;
     TIMERPROC proc;
     {
-        std::lock_guard guard(d->lock);
+        MutexLock guard(d->lock);
         auto it = d->timers.find(id);
         if (it == d->timers.end() || it->second.generation != generation) return;
         proc = it->second.proc;
@@ -71,7 +71,7 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMs, TIMERPROC proc) {
     if (!d || d->destroyed) return 0;
     unsigned generation;
     {
-        std::lock_guard guard(d->lock);
+        MutexLock guard(d->lock);
         generation = ++d->timerGeneration;
         d->timers[id] = TimerEntry{generation, elapseMs, proc};
     }
@@ -84,7 +84,7 @@ BOOL KillTimer(HWND window, UINT_PTR id) {
     if (!d) return FALSE;
     unsigned generation;
     {
-        std::lock_guard guard(d->lock);
+        MutexLock guard(d->lock);
         auto it = d->timers.find(id);
         if (it == d->timers.end()) return FALSE;
         generation = it->second.generation;

@@ -7,10 +7,11 @@ namespace platform::detail {
 
 namespace {
 
+// lock comes last in the window layer's lock order (window_state.h).
 struct Registry {
-    std::mutex lock;
-    std::unordered_map<uintptr_t, WindowRef> windows;  // guarded by lock
-    uintptr_t next = 0x100;                            // guarded by lock
+    Mutex lock;
+    std::unordered_map<uintptr_t, WindowRef> windows GUARDED_BY(lock);
+    uintptr_t next GUARDED_BY(lock) = 0x100;
 };
 
 Registry& registry() {
@@ -21,18 +22,18 @@ Registry& registry() {
 }  // namespace
 
 HWND newWindowHandle() {
-    std::lock_guard guard(registry().lock);
+    MutexLock guard(registry().lock);
     return reinterpret_cast<HWND>(registry().next++);
 }
 
 void publishWindow(HWND hwnd, WindowRef ref) {
-    std::lock_guard guard(registry().lock);
+    MutexLock guard(registry().lock);
     registry().windows[reinterpret_cast<uintptr_t>(hwnd)] = std::move(ref);
 }
 
 void retireWindow(HWND hwnd) {
     WindowRef gone;  // released after the lock
-    std::lock_guard guard(registry().lock);
+    MutexLock guard(registry().lock);
     auto it = registry().windows.find(reinterpret_cast<uintptr_t>(hwnd));
     if (it == registry().windows.end()) return;
     gone = std::move(it->second);
@@ -41,7 +42,7 @@ void retireWindow(HWND hwnd) {
 
 WindowRef findWindow(HWND hwnd) {
     if (!hwnd) return {};
-    std::lock_guard guard(registry().lock);
+    MutexLock guard(registry().lock);
     auto it = registry().windows.find(reinterpret_cast<uintptr_t>(hwnd));
     return it == registry().windows.end() ? WindowRef{} : it->second;
 }

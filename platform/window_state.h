@@ -4,7 +4,8 @@
 //
 // Lock order: a dialog's lock, then a control's lock, then the window
 // registry's lock. No lock is held while the dialog procedure, a widget or
-// another thread's work runs.
+// another thread's work runs. (The locks belong to different objects, which
+// ACQUIRED_AFTER cannot name; today no code takes two of them at once.)
 #pragma once
 
 #include <QEventLoop>
@@ -15,10 +16,10 @@
 #include <atomic>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "base/thread_safety.h"
 #include "platform/dialog_template.h"
 #include "platform/win32.h"
 
@@ -38,7 +39,10 @@ struct ControlState {
 };
 
 struct ControlModel {
-    ControlModel(const ControlTemplate& t, int indexInTemplate) : templ(t), index(indexInTemplate) {}
+    // The window text starts as the template's caption.
+    ControlModel(const ControlTemplate& t, int indexInTemplate) : templ(t), index(indexInTemplate) {
+        if (t.caption) state.text = t.caption;
+    }
 
     const ControlTemplate& templ;  // immutable
     const int index;               // immutable: place in the template
@@ -46,9 +50,9 @@ struct ControlModel {
     HWND dialogHwnd = nullptr;     // immutable once published
     std::weak_ptr<DialogState> dialog;  // immutable once published
 
-    std::mutex lock;
-    ControlState state;        // guarded by lock
-    bool syncPending = false;  // guarded by lock: a widget update is queued
+    Mutex lock;
+    ControlState state GUARDED_BY(lock);
+    bool syncPending GUARDED_BY(lock) = false;  // a widget update is queued
 
     // Dialog's thread only.
     QPointer<QWidget> widget;
@@ -62,18 +66,23 @@ struct TimerEntry {
 };
 
 struct DialogState {
-    const DialogTemplate* templ = nullptr;  // immutable
-    DLGPROC proc = nullptr;                 // immutable
-    bool modal = false;                     // immutable
+    // The title starts as the template's.
+    DialogState(const DialogTemplate& t, DLGPROC dialogProc, bool isModal)
+        : templ(&t), proc(dialogProc), modal(isModal), title(t.title ? t.title : "") {}
+
+    const DialogTemplate* const templ;      // immutable
+    const DLGPROC proc;                     // immutable
+    const bool modal;                       // immutable
     HWND hwnd = nullptr;                    // immutable once published
     std::vector<std::shared_ptr<ControlModel>> controls;  // immutable once published
 
-    std::mutex lock;
-    std::string title;                        // guarded by lock
-    HICON smallIcon = nullptr, bigIcon = nullptr;  // guarded by lock
-    bool syncPending = false;                 // guarded by lock
-    std::map<UINT_PTR, TimerEntry> timers;    // guarded by lock: the timers that run
-    unsigned timerGeneration = 0;             // guarded by lock
+    Mutex lock;
+    std::string title GUARDED_BY(lock);
+    HICON smallIcon GUARDED_BY(lock) = nullptr;
+    HICON bigIcon GUARDED_BY(lock) = nullptr;
+    bool syncPending GUARDED_BY(lock) = false;
+    std::map<UINT_PTR, TimerEntry> timers GUARDED_BY(lock);  // the timers that run
+    unsigned timerGeneration GUARDED_BY(lock) = 0;
 
     // The window is minimised or covered: control updates wait for it to be
     // seen (read under a control's lock; see window_visibility.h).

@@ -22,7 +22,7 @@ void showWaitingControls(DialogState& d) {
     for (const auto& c : d.controls) {
         bool waiting;
         {
-            std::lock_guard guard(c->lock);
+            MutexLock guard(c->lock);
             waiting = c->syncPending;
         }
         if (waiting) syncControlWidget(*c);

@@ -136,7 +136,7 @@ void flushUpdates() {
 
 size_t pendingUpdates() {
     OpQueue& queue = opQueue();
-    std::lock_guard guard(queue.lock);
+    MutexLock guard(queue.lock);
     return queue.ops.size();
 }
 
