@@ -117,8 +117,9 @@ void openRecordFileLocked()
     RecordStream& stream = recordStream;
     int error = ENOENT;
     FILE* file = nullptr;
+    int folderError = 0;
     stream.pieceExtension = pieceExtension();
-    if (buildRecordPath()) {
+    if (buildRecordPath(folderError)) {
         stream.folder = player.recordPath;
         std::optional<std::string> stem;
         if (stream.kind != RecordKind::Ogg)
@@ -127,6 +128,9 @@ void openRecordFileLocked()
         stream.pieceTitle = player.currentTitle ? player.currentTitle : "";
         stream.adoptTitle = !stream.titleSeen;
         file = stem ? openNumbered(*stem, stream.pieceExtension, error) : openScratch(error);
+        // The file is missing because its folder is: why that is tells more.
+        if (!file && error == ENOENT && folderError != 0)
+            error = folderError;
     }
     stream.written = 0;
     player.recordFile = file;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 
@@ -50,10 +51,17 @@ std::string musicFolder(const std::string& home)
 }  // namespace
 
 // mkdir -p: neither the music folder nor Tunelark/ exist in a fresh home.
-void makeRecordFolder(const std::string& path)
+// A part that cannot be made (a read-only disk, no permission) leaves the
+// rest missing, and opening a file there would only say "No such file".
+int makeRecordFolder(const std::string& path)
 {
-    for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
-        mkdir(path.substr(0, slash).c_str(), 0777);
+    int error = 0;
+    for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+        if (mkdir(path.substr(0, slash).c_str(), 0777) != 0 && errno != EEXIST && error == 0)
+            error = errno;
+    }
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 ? 0 : error;
 }
 
 namespace {

@@ -13,7 +13,8 @@ std::string programFolder();
 // written or is the installed program's. Makes nothing: the folder is made
 // when a recording first needs it.
 std::string recordFolderFor(const std::string& programDir);
-// Makes the folder `path` (ending in '/') and its missing parents.
-void makeRecordFolder(const std::string& path);
+// Makes the folder `path` (ending in '/') and its missing parents. 0 when it
+// is there, else why a missing part could not be made (an errno).
+int makeRecordFolder(const std::string& path);
 // recordFolderFor(programFolder()).
 std::string recordFolder();

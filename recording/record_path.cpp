@@ -5,7 +5,7 @@
 #include "recording/record_folder.h"
 #include "recording/recorder.h"
 
-bool buildRecordPath()
+bool buildRecordPath(int& folderError)
 {
     std::string folder = recordFolder();
     // A relative folder would put recordings wherever the player was started.
@@ -13,7 +13,7 @@ bool buildRecordPath()
         player.recordPath[0] = '\0';
         return false;
     }
-    makeRecordFolder(folder);
+    folderError = makeRecordFolder(folder);
     std::snprintf(player.recordPath, sizeof player.recordPath, "%s", folder.c_str());
     return true;
 }

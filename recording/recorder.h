@@ -50,8 +50,9 @@ void declareRecordFormat(unsigned number, HSTREAM stream);
 
 // Sets player.recordPath to the record folder ("<program folder>/record/").
 // False, with recordPath empty, when that folder cannot be named (no absolute
-// program path, or too long); nothing is then recorded. recordLock held.
-bool buildRecordPath() REQUIRES(player.recordLock);
+// program path, or too long); nothing is then recorded. Makes the folder;
+// folderError is 0, or why it could not be made. recordLock held.
+bool buildRecordPath(int& folderError) REQUIRES(player.recordLock);
 
 // The number of recordings ("*.mp3", "*.aac", "*.ogg", "*.opus", any
 // letter case) in the record folder; 0 when the folder is missing. Any thread.

@@ -28,7 +28,9 @@ const ControlTemplate kControls[] = {
     // "Выбор станции"
     {IDC_TITLE, ControlKind::StaticText, "\xC2\xFB\xE1\xEE\xF0 \xF1\xF2\xE0\xED\xF6\xE8\xE8", kStatic | SS_CENTER | SS_NOPREFIX, 0,
      6, 120, 144, 24, "Song title", true},
-    {IDC_STATUS, ControlKind::StaticText, "TAG", kStatic | SS_CENTER | SS_NOPREFIX, 0, 168, 72, 78, 8, "Connection status"},
+    // Two lines: a recording that stops says why ("Recording stopped: No
+    // space left on device"); one line showed "Recording stopped: No".
+    {IDC_STATUS, ControlKind::StaticText, "TAG", kStatic | SS_CENTER | SS_NOPREFIX, 0, 168, 72, 78, 16, "Connection status"},
     {IDC_NAME, ControlKind::StaticText, "ID=33", kStatic | SS_CENTER | SS_NOPREFIX, 0, 6, 150, 144, 42, "Station name"},
     {IDC_VOLUME, ControlKind::Trackbar, nullptr, kChild | WS_TABSTOP | TBS_HORZ | TBS_BOTH, 0, 156, 145, 90, 23,
      "Volume"},

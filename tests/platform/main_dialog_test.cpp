@@ -204,6 +204,16 @@ TEST_F(MainDialogTest, AStaticTextIsNamedByWhatItSaysNow)
     EXPECT_EQ(accessibleName(widgetOf(item(IDC_TITLE))), QString::fromUtf8(u8"Песня"));
 }
 
+// The recorder's reason for stopping is read whole, on two lines.
+TEST_F(MainDialogTest, TheStatusLineShowsWhyARecordingStopped)
+{
+    ASSERT_NE(open(), nullptr);
+    QWidget* status = widgetOf(item(IDC_STATUS));
+    SetDlgItemTextA(dialog, IDC_STATUS, "Recording stopped: No space left on device");
+    platform::testing::flushUpdates();
+    EXPECT_LE(status->heightForWidth(status->width()), status->height());
+}
+
 TEST_F(MainDialogTest, SlidersAndMetersTellTheirValue)
 {
     ASSERT_NE(open(), nullptr);

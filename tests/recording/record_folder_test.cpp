@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 
@@ -28,8 +29,11 @@ TEST(RecordFolder, BesideAWritableProgramElseInTheMusicFolder)
     const std::string installed = home + "/usr/lib/tunelark/";  // missing: cannot be written
     EXPECT_EQ(recordFolderFor(installed), home + "/Music/Tunelark/");
     EXPECT_FALSE(isFolder(home + "/Music"));  // made only when a recording needs it
-    makeRecordFolder(home + "/Music/Tunelark/");
+    EXPECT_EQ(makeRecordFolder(home + "/Music/Tunelark/"), 0);
     EXPECT_TRUE(isFolder(home + "/Music/Tunelark"));
+    // sysfs makes no folders (read-only in containers): that is why, not the missing folder.
+    const int error = makeRecordFolder("/sys/tunelark-nowhere/Tunelark/");
+    EXPECT_TRUE(error == EPERM || error == EROFS) << error;
     EXPECT_FALSE(isFolder(installed));
     // Installed and writable (run by root): still not into its own prefix.
     std::system(("mkdir -p '" + installed + "'").c_str());
