@@ -24,9 +24,9 @@ void retireHandles(const DialogState& d) {
 
 // Dialog's thread.
 void stopTimers(DialogState& d) {
-    for (auto& [id, timer] : d.runningTimers) {
-        timer.second->stop();
-        timer.second->deleteLater();
+    for (auto& [id, running] : d.runningTimers) {
+        running.timer->stop();
+        running.timer->deleteLater();
     }
     d.runningTimers.clear();
 }

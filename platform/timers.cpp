@@ -4,9 +4,11 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <climits>
 
 #include "platform/dialog_events.h"
 #include "platform/gui_thread.h"
+#include "platform/window_visibility.h"
 
 using namespace platform::detail;
 
@@ -43,28 +45,50 @@ void onTick(const std::weak_ptr<DialogState>& weak, UINT_PTR id, unsigned genera
     if (d->widget) QCoreApplication::sendPostedEvents(d->widget, QEvent::UpdateRequest);
 }
 
+// While nobody can see the window, a timer that runs faster than this runs
+// at this pace: what its ticks set stays current for a screen reader and for
+// the moment the window is seen again, without twenty wake-ups a second of
+// a program minimised for hours.
+constexpr int kUnseenIntervalMs = 250;
+
+int paced(const DialogState& d, int interval) {
+    return d.controlsWait ? std::max(interval, kUnseenIntervalMs) : interval;
+}
+
 void stopRunning(DialogState& d, UINT_PTR id, unsigned generation) {
     auto it = d.runningTimers.find(id);
-    if (it == d.runningTimers.end() || it->second.first != generation) return;
+    if (it == d.runningTimers.end() || it->second.generation != generation) return;
     // Later: the timer may be delivering the tick that led here.
-    it->second.second->stop();
-    it->second.second->deleteLater();
+    it->second.timer->stop();
+    it->second.timer->deleteLater();
     d.runningTimers.erase(it);
 }
 
 void startRunning(const std::shared_ptr<DialogState>& d, UINT_PTR id, unsigned generation, UINT elapseMs) {
     if (d->destroyed) return;
-    if (auto it = d->runningTimers.find(id); it != d->runningTimers.end()) stopRunning(*d, id, it->second.first);
+    if (auto it = d->runningTimers.find(id); it != d->runningTimers.end()) stopRunning(*d, id, it->second.generation);
     auto* timer = new QTimer;
     // Win32 runs no timer faster than every 10 ms.
-    timer->setInterval(std::max<UINT>(elapseMs, 10));
+    const int interval = static_cast<int>(std::clamp<UINT>(elapseMs, 10, INT_MAX));
+    timer->setInterval(paced(*d, interval));
     std::weak_ptr<DialogState> weak = d;
     QObject::connect(timer, &QTimer::timeout, timer, [weak, id, generation] { onTick(weak, id, generation); });
     timer->start();
-    d->runningTimers[id] = {generation, timer};
+    d->runningTimers[id] = {generation, timer, interval};
 }
 
 }  // namespace
+
+namespace platform::detail {
+
+void paceDialogTimers(DialogState& d) {
+    for (auto& [id, running] : d.runningTimers) {
+        const int interval = paced(d, running.interval);
+        if (running.timer->interval() != interval) running.timer->setInterval(interval);
+    }
+}
+
+}  // namespace platform::detail
 
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMs, TIMERPROC proc) {
     const auto d = findDialog(window);

@@ -94,7 +94,12 @@ struct DialogState {
     // Dialog's thread only.
     QPointer<QWidget> widget;
     QEventLoop* loop = nullptr;  // the modal loop while it runs
-    std::map<UINT_PTR, std::pair<unsigned, QTimer*>> runningTimers;  // id -> generation, timer
+    struct RunningTimer {
+        unsigned generation;
+        QTimer* timer;
+        int interval;  // ms, as set; while controlsWait, a fast one ticks slower
+    };
+    std::map<UINT_PTR, RunningTimer> runningTimers;
 };
 
 // An HWND names exactly one of the two. Handles are never reused, so a stale

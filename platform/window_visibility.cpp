@@ -83,6 +83,7 @@ private:
         const bool hidden = window_->isVisible() && (window_->isMinimized() || (seen_ && !exposed) || covered_);
         if (hidden == dialog_->controlsWait.load()) return;
         dialog_->controlsWait.store(hidden);
+        paceDialogTimers(*dialog_);
         if (!hidden) showWaitingControls(*dialog_);
     }
 

@@ -10,8 +10,11 @@ namespace engine::out {
 
 namespace {
 
-// About 23 ms at 44.1 kHz: low latency, yet enough slack on a busy machine.
-constexpr int kBufferFrames = 1024;
+// About 46 ms at 44.1 kHz. Each buffer wakes SDL's thread and the sound
+// server's round trip; at 23 ms those wake-ups cost more than decoding the
+// station. 46 ms still starts a station's sound well within 100 ms and
+// moves a slider's change to the ear in under a twentieth of a second.
+constexpr int kBufferFrames = 2048;
 
 std::mutex sdlMutex;  // SDL's subsystem calls are not thread-safe
 int sdlUsers = 0;     // guarded by sdlMutex
