@@ -33,7 +33,7 @@ extern "C" {
 #endif
 
 /* Raised whenever a record below changes its layout or meaning. */
-#define TUNELARK_PLUGIN_INTERFACE_VERSION 2u
+#define TUNELARK_PLUGIN_INTERFACE_VERSION 3u
 #define TUNELARK_PLUGIN_ENTRY_NAME "TunelarkPluginEntry"
 
 /* What one decode call produced. The samples are interleaved floats in
@@ -109,6 +109,11 @@ typedef struct TunelarkHostOps {
     void (*meta)(TunelarkSourceHost* host, const char* text);
     /* Sleeps up to ms. Nonzero: stop. */
     int (*wait)(TunelarkSourceHost* host, int ms);
+    /* As fetch, for `length` bytes of url from `offset` on (1..maxBytes of
+     * them): an HTTP range, or those bytes of the whole body a server sends
+     * that ignores the range. A body that ends before them fails. */
+    int (*fetchRange)(TunelarkSourceHost* host, const char* url, uint64_t offset, size_t length, int timeLimitMs,
+                      TunelarkFetched* out);
 } TunelarkHostOps;
 
 typedef struct TunelarkSourceOps {
