@@ -109,9 +109,10 @@ typedef struct TunelarkHostOps {
     void (*meta)(TunelarkSourceHost* host, const char* text);
     /* Sleeps up to ms. Nonzero: stop. */
     int (*wait)(TunelarkSourceHost* host, int ms);
-    /* As fetch, for `length` bytes of url from `offset` on (1..maxBytes of
-     * them): an HTTP range, or those bytes of the whole body a server sends
-     * that ignores the range. A body that ends before them fails. */
+    /* As fetch, for the `length` bytes (at least 1; also the size cap) of
+     * url from `offset` on: asked for as an HTTP range, or cut from the
+     * whole body of a server that ignores ranges. A body that ends before
+     * them fails. */
     int (*fetchRange)(TunelarkSourceHost* host, const char* url, uint64_t offset, size_t length, int timeLimitMs,
                       TunelarkFetched* out);
 } TunelarkHostOps;
