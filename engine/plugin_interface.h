@@ -33,7 +33,7 @@ extern "C" {
 #endif
 
 /* Raised whenever a record below changes its layout or meaning. */
-#define TUNELARK_PLUGIN_INTERFACE_VERSION 2u
+#define TUNELARK_PLUGIN_INTERFACE_VERSION 3u
 #define TUNELARK_PLUGIN_ENTRY_NAME "TunelarkPluginEntry"
 
 /* What one decode call produced. The samples are interleaved floats in
@@ -109,6 +109,12 @@ typedef struct TunelarkHostOps {
     void (*meta)(TunelarkSourceHost* host, const char* text);
     /* Sleeps up to ms. Nonzero: stop. */
     int (*wait)(TunelarkSourceHost* host, int ms);
+    /* As fetch, for the `length` bytes (at least 1; also the size cap) of
+     * url from `offset` on: asked for as an HTTP range, or cut from the
+     * whole body of a server that ignores ranges. A body that ends before
+     * them fails. */
+    int (*fetchRange)(TunelarkSourceHost* host, const char* url, uint64_t offset, size_t length, int timeLimitMs,
+                      TunelarkFetched* out);
 } TunelarkHostOps;
 
 typedef struct TunelarkSourceOps {

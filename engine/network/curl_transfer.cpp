@@ -95,6 +95,7 @@ bool Transfer::configure(const std::string& url)
     curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, static_cast<long>(std::max(options_.maxRedirects, 0)));
+    if (!options_.range.empty()) curl_easy_setopt(e, CURLOPT_RANGE, options_.range.c_str());
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeoutMs_));
     curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(e, CURLOPT_USERAGENT, "Tunelark/3.0");

@@ -1,12 +1,15 @@
 #include "engine/source/source_run.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
+#include <cstdint>
 #include <system_error>
 
 #include "engine/bass.h"
 #include "engine/api/errors.h"
 #include "engine/network/curl_transfer.h"
+#include "engine/network/http_headers.h"
 #include "engine/core/text_match.h"
 
 struct TunelarkSourceHost {
@@ -38,12 +41,36 @@ int hostAudio(TunelarkSourceHost* h, const TunelarkPcm* pcm, uint32_t ctype) { r
 void hostReceived(TunelarkSourceHost* h, const unsigned char* data, size_t size) { of(h).received(data, size); }
 void hostMeta(TunelarkSourceHost* h, const char* text) { of(h).meta(text); }
 int hostWait(TunelarkSourceHost* h, int ms) { return of(h).wait(ms); }
+int hostFetchRange(TunelarkSourceHost* h, const char* url, uint64_t offset, size_t length, int timeLimitMs,
+                   TunelarkFetched* out) {
+    return of(h).fetchRange(url, offset, length, timeLimitMs, out);
+}
 
-const TunelarkHostOps kHostOps = {
-    .fetch = hostFetch, .audio = hostAudio, .received = hostReceived, .meta = hostMeta, .wait = hostWait};
+const TunelarkHostOps kHostOps = {.fetch = hostFetch,
+                                  .audio = hostAudio,
+                                  .received = hostReceived,
+                                  .meta = hostMeta,
+                                  .wait = hostWait,
+                                  .fetchRange = hostFetchRange};
 
 bool isHttpUrl(const char* url) {
     return url && (startsWithNoCase(url, "http://") || startsWithNoCase(url, "https://"));
+}
+
+// A 206 answer: the body is the range asked for.
+bool isPartial(const net::HttpResponse& response) {
+    auto status = net::parseStatusLine(response.statusLine);
+    return status && status->code == 206;
+}
+
+// Where the part a 206 answer holds begins ("Content-Range: bytes 100-199/1000");
+// UINT64_MAX when it says none.
+uint64_t rangeStart(const net::HttpResponse& response) {
+    std::string value = net::headerValue(response.headers, "content-range").value_or("");
+    uint64_t start = UINT64_MAX;
+    if (!startsWithNoCase(value.c_str(), "bytes ")) return start;
+    auto [end, error] = std::from_chars(value.data() + 6, value.data() + value.size(), start);
+    return error == std::errc() && end != value.data() + 6 && *end == '-' ? start : UINT64_MAX;
 }
 
 }  // namespace
@@ -99,22 +126,46 @@ void SourceRun::body() {
 int SourceRun::fetch(const char* url, size_t maxBytes, int timeLimitMs, TunelarkFetched* out) {
     if (stopping_) return net::kStoppedError;
     if (!out) return BASS_ERROR_ILLPARAM;
+    return transfer(url, options_, 0, maxBytes, timeLimitMs, out);
+}
+
+int SourceRun::fetchRange(const char* url, uint64_t offset, size_t length, int timeLimitMs, TunelarkFetched* out) {
+    if (stopping_) return net::kStoppedError;
+    if (!out || length == 0 || offset > UINT64_MAX - length) return BASS_ERROR_ILLPARAM;
+    net::HttpOptions options = options_;
+    options.range = std::to_string(offset) + "-" + std::to_string(offset + length - 1);
+    int error = transfer(url, options, offset, length, timeLimitMs, out);
+    return error == 0 && out->size != length ? BASS_ERROR_FILEFORM : error;
+}
+
+int SourceRun::transfer(const char* url, const net::HttpOptions& options, uint64_t skip, size_t maxBytes,
+                        int timeLimitMs, TunelarkFetched* out) {
     if (!isHttpUrl(url)) return BASS_ERROR_PROTOCOL;
     fetched_.clear();
+    bool ranged = !options.range.empty();
     bool tooLarge = false;
     net::TransferHandlers handlers;
     handlers.bodyTimeLimitMs = std::max(timeLimitMs, 0);
     handlers.onHead = [&](const net::HttpResponse& response) {
         fetchedType_ = response.contentType;
         fetchedUrl_ = response.effectiveUrl.empty() ? url : response.effectiveUrl;
+        if (!ranged || !isPartial(response)) return 0;
+        if (rangeStart(response) != skip) return BASS_ERROR_FILEFORM;  // not the part asked for
+        skip = 0;
         return 0;
     };
     handlers.onBody = [&](const char* data, size_t size) {
-        if (size > maxBytes - fetched_.size()) return !(tooLarge = true);
+        size_t skipped = size_t(std::min<uint64_t>(skip, size));
+        skip -= skipped;
+        data += skipped;
+        size -= skipped;
+        // A part ends where it is whole; a whole body must fit.
+        if (ranged) size = std::min(size, maxBytes - fetched_.size());
+        else if (size > maxBytes - fetched_.size()) return !(tooLarge = true);
         fetched_.insert(fetched_.end(), data, data + size);
-        return true;
+        return !ranged || fetched_.size() < maxBytes;
     };
-    net::TransferResult result = net::runTransfer(multi_, stopping_, url, options_, handlers);
+    net::TransferResult result = net::runTransfer(multi_, stopping_, url, options, handlers);
     if (result.error != 0) return result.error;
     if (tooLarge) return BASS_ERROR_FILEFORM;
     *out = {fetched_.data(), fetched_.size(), fetchedType_.c_str(), fetchedUrl_.c_str()};

@@ -56,6 +56,7 @@ public:
 
     // The host calls, for the C table.
     int fetch(const char* url, size_t maxBytes, int timeLimitMs, TunelarkFetched* out);
+    int fetchRange(const char* url, uint64_t offset, size_t length, int timeLimitMs, TunelarkFetched* out);
     int audio(const TunelarkPcm* pcm, uint32_t ctype);
     void received(const unsigned char* data, size_t size);
     void meta(const char* text);
@@ -63,6 +64,10 @@ public:
 
 private:
     void body();
+    // The body of url (skipping `skip` bytes of a whole one when the server
+    // ignored options.range) into fetched_, up to maxBytes of it.
+    int transfer(const char* url, const net::HttpOptions& options, uint64_t skip, size_t maxBytes, int timeLimitMs,
+                 TunelarkFetched* out);
 
     Mutex mutex_;  // a leaf lock
     std::condition_variable_any wake_;

@@ -11,6 +11,8 @@ constexpr double kMinStallSeconds = 10;
 // More than a live window holds: a late copy's newest segment is among them.
 constexpr size_t kRecentKept = 64;
 
+std::string keyOf(const Segment& s) { return segmentKey(s.url, s.range); }
+
 double sensibleTarget(const Playlist& p) {
     double t = p.targetDuration;
     if (t >= kMinTarget && t <= kMaxTarget) return t;
@@ -23,16 +25,17 @@ double sensibleTarget(const Playlist& p) {
 
 std::vector<Segment> LiveWindow::newer(const Playlist& p) const {
     auto& all = p.segments;
-    // By the last segment's address first: servers that restart numbering
-    // keep their file names apart, and a late CDN copy holds it again.
-    auto last = std::find_if(all.begin(), all.end(), [&](const Segment& s) { return s.url == lastUrl_; });
+    // By the last segment's address (and part) first: servers that restart
+    // numbering keep their file names apart, and a late CDN copy holds it
+    // again.
+    auto last = std::find_if(all.begin(), all.end(), [&](const Segment& s) { return keyOf(s) == lastKey_; });
     if (last != all.end()) return {last + 1, all.end()};
     if (!all.empty() && all.back().sequence > lastSequence_) {
         auto first = std::find_if(all.begin(), all.end(), [&](const Segment& s) { return s.sequence > lastSequence_; });
         return {first, all.end()};
     }
     // Older numbers only: a late copy of what we had, or a restarted stream.
-    if (all.empty() || std::find(recent_.begin(), recent_.end(), all.back().url) != recent_.end()) return {};
+    if (all.empty() || std::find(recent_.begin(), recent_.end(), keyOf(all.back())) != recent_.end()) return {};
     size_t from = p.endList || all.size() <= kLiveStartSegments ? 0 : all.size() - kLiveStartSegments;
     return {all.begin() + long(from), all.end()};
 }
@@ -58,8 +61,8 @@ std::vector<Segment> LiveWindow::update(const Playlist& p, Clock::time_point now
 
 void LiveWindow::handOut(const std::vector<Segment>& segments) {
     lastSequence_ = segments.back().sequence;
-    lastUrl_ = segments.back().url;
-    for (const Segment& s : segments) recent_.push_back(s.url);
+    lastKey_ = keyOf(segments.back());
+    for (const Segment& s : segments) recent_.push_back(keyOf(s));
     while (recent_.size() > kRecentKept) recent_.pop_front();
 }
 

@@ -40,8 +40,8 @@ private:
 
     bool started_ = false;
     long long lastSequence_ = -1;
-    std::string lastUrl_;
-    std::deque<std::string> recent_;  // the latest segments handed out
+    std::string lastKey_;             // segmentKey() of the last segment handed out
+    std::deque<std::string> recent_;  // the keys of the latest segments handed out
     bool moved_ = true;
     double target_ = 6;
     Clock::time_point lastMove_{};

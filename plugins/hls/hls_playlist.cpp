@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 
@@ -82,6 +83,28 @@ Key readKey(std::string_view list, const std::string& base) {
     return key;
 }
 
+struct RangeText {
+    uint64_t length = 0;             // 0: not a range
+    std::optional<uint64_t> offset;  // none: right after the segment before
+};
+
+// "length[@offset]"
+RangeText readRange(std::string_view text) {
+    text = trim(text);
+    size_t at = text.find('@');
+    RangeText range;
+    auto number = [](std::string_view digits, uint64_t& into) {
+        auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), into);
+        return error == std::errc() && end == digits.data() + digits.size() && !digits.empty();
+    };
+    if (!number(text.substr(0, at), range.length)) return {};
+    if (at == std::string_view::npos) return range;
+    uint64_t offset = 0;
+    if (!number(text.substr(at + 1), offset) || offset > UINT64_MAX - range.length) return {};
+    range.offset = offset;
+    return range;
+}
+
 struct Reader {
     explicit Reader(const std::string& baseUrl) : base(baseUrl) {}
 
@@ -90,12 +113,27 @@ struct Reader {
     Segment next;              // tags gathered for the next URI line
     Key key;                   // in force for the segments that follow
     std::string mapUrl;
+    std::optional<ByteRange> mapRange;
+    std::optional<RangeText> range;  // for the next URI line
     bool nextIsVariant = false;
     Variant variant;
 
     void tag(std::string_view line);
     void uri(std::string_view line);
+    ByteRange placeRange(const RangeText& text) const;
 };
+
+// A range without an offset follows the segment before, a part of the same
+// file; with none such it is unusable.
+ByteRange Reader::placeRange(const RangeText& text) const {
+    if (text.length == 0) return {};
+    if (text.offset) return {*text.offset, text.length};
+    if (list.segments.empty()) return {};
+    const Segment& before = list.segments.back();
+    if (before.url != next.url || !before.range || before.range->length == 0) return {};
+    uint64_t end = before.range->offset + before.range->length;
+    return end > UINT64_MAX - text.length ? ByteRange{} : ByteRange{end, text.length};
+}
 
 void Reader::tag(std::string_view line) {
     auto value = [&](std::string_view name) { return line.substr(name.size()); };
@@ -112,11 +150,16 @@ void Reader::tag(std::string_view line) {
     } else if (line.starts_with("#EXT-X-KEY:")) {
         key = readKey(value("#EXT-X-KEY:"), base);
     } else if (line.starts_with("#EXT-X-MAP:")) {
-        mapUrl = resolveUrl(base, attributes(value("#EXT-X-MAP:"))["URI"]);
-    } else if (line.starts_with("#EXT-X-PROGRAM-DATE-TIME:")) {
-        next.programDateTime = std::string(trim(value("#EXT-X-PROGRAM-DATE-TIME:")));
+        auto a = attributes(value("#EXT-X-MAP:"));
+        mapUrl = resolveUrl(base, a["URI"]);
+        mapRange.reset();
+        if (a.count("BYTERANGE")) {
+            // Without an offset, a map's range starts the file.
+            RangeText text = readRange(a["BYTERANGE"]);
+            mapRange = ByteRange{text.offset.value_or(0), text.length};
+        }
     } else if (line.starts_with("#EXT-X-BYTERANGE:")) {
-        next.byteRange = true;
+        range = readRange(value("#EXT-X-BYTERANGE:"));
     } else if (line.starts_with("#EXT-X-STREAM-INF:")) {
         auto a = attributes(value("#EXT-X-STREAM-INF:"));
         variant = {"", toInteger(a["BANDWIDTH"]), a["CODECS"], a["AUDIO"]};
@@ -141,6 +184,9 @@ void Reader::uri(std::string_view line) {
     next.sequence = list.mediaSequence + (long long)list.segments.size();
     next.key = key;
     next.mapUrl = mapUrl;
+    next.mapRange = mapRange;
+    if (range) next.range = placeRange(*range);
+    range.reset();
     // A window larger than the cap keeps its newest segments: the live edge.
     if (list.segments.size() >= kMaxSegments) {
         list.segments.pop_front();
@@ -189,6 +235,10 @@ std::string removeDots(std::string_view path) {
 }
 
 }  // namespace
+
+std::string segmentKey(const std::string& url, const std::optional<ByteRange>& range) {
+    return range ? url + "\n@" + std::to_string(range->offset) : url;
+}
 
 std::string resolveUrl(const std::string& base, const std::string& ref) {
     if (!schemeOf(ref).empty()) return ref;

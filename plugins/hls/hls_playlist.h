@@ -37,6 +37,12 @@ struct Key {
     std::optional<std::array<unsigned char, 16>> iv;
 };
 
+// A part of a file (#EXT-X-BYTERANGE, a map's BYTERANGE).
+struct ByteRange {
+    uint64_t offset = 0;
+    uint64_t length = 0;  // 0: the range as written is unusable
+};
+
 struct Segment {
     std::string url;
     double duration = 0;   // seconds, as #EXTINF says
@@ -44,9 +50,13 @@ struct Segment {
     bool discontinuity = false;  // a new timeline or format starts here
     Key key;
     std::string mapUrl;          // #EXT-X-MAP: the init section of fMP4
-    std::string programDateTime; // #EXT-X-PROGRAM-DATE-TIME, as written
-    bool byteRange = false;      // a part of its file: not played
+    std::optional<ByteRange> mapRange;
+    std::optional<ByteRange> range;  // the segment is this part of its file
 };
+
+// What tells a segment from the others across loads of a live playlist: its
+// URL, and its offset when it is a part of a file that others share.
+std::string segmentKey(const std::string& url, const std::optional<ByteRange>& range);
 
 struct Playlist {
     bool master = false;

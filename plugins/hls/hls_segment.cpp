@@ -77,6 +77,20 @@ int64_t timeOf(const AVPacket& packet, const AVStream& stream) {
     return av_rescale_q(packet.pts, stream.time_base, AV_TIME_BASE_Q);
 }
 
+// The title of a timed ID3 packet. libavformat before 6.0 takes the first 5
+// bytes of every metadata PES for an access unit header and cuts them off:
+// here the tag's "ID3", version and revision, which are put back (as 2.4,
+// else 2.3, whichever reads).
+std::string timedTitle(const unsigned char* data, size_t size) {
+    if (size >= 3 && std::memcmp(data, "ID3", 3) == 0) return id3Title(data, size);
+    std::vector<unsigned char> tag{'I', 'D', '3', 4, 0};
+    tag.insert(tag.end(), data, data + size);
+    std::string title = id3Title(tag.data(), tag.size());
+    if (!title.empty()) return title;
+    tag[3] = 3;
+    return id3Title(tag.data(), tag.size());
+}
+
 // The titles due at `now` (all of them when now is AV_NOPTS_VALUE).
 void fireDue(std::vector<TimedTitle>& titles, int64_t now, SegmentOutput& out) {
     auto due = [now](const TimedTitle& t) { return now == AV_NOPTS_VALUE || t.time == AV_NOPTS_VALUE || t.time <= now; };
@@ -132,7 +146,7 @@ SegmentResult SegmentDecoder::demux(AVFormatContext* format, SegmentOutput& out)
         const AVStream& stream = *format->streams[packet->stream_index];
         const AVCodecParameters& par = *stream.codecpar;
         if (par.codec_id == AV_CODEC_ID_TIMED_ID3) {
-            std::string text = id3Title(packet->data, size_t(packet->size));
+            std::string text = timedTitle(packet->data, size_t(packet->size));
             if (!text.empty()) titles.push_back({timeOf(*packet, stream), text});
         } else if (par.codec_type == AVMEDIA_TYPE_AUDIO && (audioIndex < 0 || audioIndex == packet->stream_index)) {
             if (audioIndex >= 0 || openCodec(stream)) {

@@ -52,12 +52,14 @@ public:
 private:
     int fetch(const std::string& url, size_t maxBytes, int limitMs, std::vector<unsigned char>& into,
               std::string* finalUrl = nullptr);
+    int fetchPart(const std::string& url, const std::optional<ByteRange>& range, int limitMs,
+                  std::vector<unsigned char>& into);
     int load(std::string& url, Playlist& list);
     int resolveMaster(std::string& url, Playlist& list);
     int follow(const std::string& url, Playlist list);
     int playSegment(const Segment& segment, int limitMs);
     int loadKey(const Segment& segment, int limitMs);
-    int initSection(const std::string& url, int limitMs);
+    int initSection(const Segment& segment, int limitMs);
 
     bool audio(const float* samples, long frames, int rate, int channels, int codecId) override;
     void elementary(const unsigned char* data, size_t size) override;
@@ -69,7 +71,7 @@ private:
     std::vector<unsigned char> segment_;
     std::string keyUrl_;
     AesBlock key_{};
-    std::string mapUrl_;
+    std::string mapKey_;  // segmentKey() of the init section in map_
     std::vector<unsigned char> map_;
     std::string lastTitle_;
     bool stopped_ = false;
@@ -82,6 +84,18 @@ int Station::fetch(const std::string& url, size_t maxBytes, int limitMs, std::ve
     if (error != 0) return error;
     into.assign(got.data, got.data + got.size);
     if (finalUrl) *finalUrl = got.url ? got.url : url;
+    return 0;
+}
+
+// A segment or init section: the whole file, or the part of it named.
+int Station::fetchPart(const std::string& url, const std::optional<ByteRange>& range, int limitMs,
+                       std::vector<unsigned char>& into) {
+    if (!range) return fetch(url, kMaxSegmentBytes, limitMs, into);
+    if (range->length == 0 || range->length > kMaxSegmentBytes) return TUNELARK_ERROR_FILEFORM;
+    TunelarkFetched got{};
+    int error = host_.fetchRange(context_, url.c_str(), range->offset, size_t(range->length), limitMs, &got);
+    if (error != 0) return error;
+    into.assign(got.data, got.data + got.size);
     return 0;
 }
 
@@ -152,11 +166,12 @@ int Station::follow(const std::string& url, Playlist list) {
     }
 }
 
-int Station::initSection(const std::string& url, int limitMs) {
-    if (url == mapUrl_) return 0;
-    mapUrl_.clear();
-    if (int error = fetch(url, kMaxSegmentBytes, limitMs, map_)) return error;
-    mapUrl_ = url;
+int Station::initSection(const Segment& s, int limitMs) {
+    std::string key = segmentKey(s.mapUrl, s.mapRange);
+    if (key == mapKey_) return 0;
+    mapKey_.clear();
+    if (int error = fetchPart(s.mapUrl, s.mapRange, limitMs, map_)) return error;
+    mapKey_ = std::move(key);
     return 0;
 }
 
@@ -174,14 +189,13 @@ int Station::loadKey(const Segment& s, int limitMs) {
 }
 
 int Station::playSegment(const Segment& s, int limitMs) {
-    if (s.byteRange) return TUNELARK_ERROR_FILEFORM;
     if (int error = loadKey(s, limitMs)) return error;
-    if (int error = fetch(s.url, kMaxSegmentBytes, limitMs, segment_)) return error;
+    if (int error = fetchPart(s.url, s.range, limitMs, segment_)) return error;
     if (s.key.method == Key::Method::Aes128 &&
         !decryptAes128(segment_, key_, s.key.iv.value_or(sequenceIv(s.sequence))))
         return TUNELARK_ERROR_DECODE;
     if (!s.mapUrl.empty()) {
-        if (int error = initSection(s.mapUrl, limitMs)) return error;
+        if (int error = initSection(s, limitMs)) return error;
         segment_.insert(segment_.begin(), map_.begin(), map_.end());
     }
     // Packed audio: the tag at its head names the title from its start.

@@ -35,6 +35,30 @@ TEST(HlsLiveWindow, EachSegmentOnceInOrderAcrossLateCopiesAndRestarts) {
     EXPECT_TRUE(live.stalled(t + std::chrono::seconds(11)));
 }
 
+// Parts of one file: an offset left out follows the part before in the same
+// file; a live window of them hands out each part once.
+TEST(HlsPlaylist, ByteRangesFollowOnAndEachPartIsASegmentOfItsOwn) {
+    std::string head = "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXT-X-MAP:URI=\"a.mp4\",BYTERANGE=\"700\"\n";
+    auto part = [](const std::string& range, const std::string& file) {
+        return "#EXTINF:2,\n#EXT-X-BYTERANGE:" + range + "\n" + file + "\n";
+    };
+    std::string text = head + part("100@700", "a.mp4") + part("50", "a.mp4") + part("50", "b.mp4") + part("9@x", "b.mp4");
+    auto list = hls::parsePlaylist(text, "http://h/x.m3u8");
+    ASSERT_TRUE(list && list->segments.size() == 4);
+    using Range = std::pair<uint64_t, uint64_t>;
+    auto range = [&](size_t i) { return Range(list->segments[i].range->offset, list->segments[i].range->length); };
+    EXPECT_EQ(list->segments[0].mapRange->length, 700u);
+    EXPECT_EQ(range(0), Range(700, 100));
+    EXPECT_EQ(range(1), Range(800, 50));
+    EXPECT_EQ(range(2).second, 0u);  // another file: nothing to follow
+    EXPECT_EQ(range(3).second, 0u);
+    hls::LiveWindow live;
+    auto t = hls::Clock::now();
+    std::string three = head + part("100@0", "a.mp4") + part("100", "a.mp4") + part("100", "a.mp4");
+    EXPECT_EQ(live.update(*hls::parsePlaylist(three, "http://h/x.m3u8"), t).size(), 3u);
+    EXPECT_EQ(live.update(*hls::parsePlaylist(three + part("100", "a.mp4"), "http://h/x.m3u8"), t).size(), 1u);
+}
+
 TEST(HlsPlaylist, MasterPicksAudioWithinTheCapAndUrlsResolve) {
     auto master = hls::parsePlaylist(
         "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=800000,CODECS=\"avc1.4d401f,mp4a.40.2\"\nvideo.m3u8\n"

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,7 +84,17 @@ protected:
         EXPECT_EQ(stalls, 0);
     }
 
+    // A live station of packed audio (a 1 kHz tone at kbps in titled
+    // segments), served until the test ends or resets server_.
+    test::HlsServer& startPackedStation(int kbps) {
+        EXPECT_TRUE(fixtures::run("ffmpeg -loglevel error -y -f lavfi -i 'aevalsrc=0.5*sin(2*PI*1000*t):s=44100:d=20' "
+                                  "-ac 2 -c:a aac -b:a " + std::to_string(kbps) + "k -f adts " +
+                                  fixtures::shellQuote(dir_.file("packed.aac"))));
+        return server_.emplace(dir_.path(), std::vector<std::string>{});
+    }
+
     HPLUGIN hls_ = 0;
+    std::optional<test::HlsServer> server_;
 };
 
 TEST_F(HlsStreams, TsLiveWindowPlaysItsRicherAudioVariantAcrossReloads) {
@@ -134,9 +145,7 @@ std::string probeCodec(const std::string& path) {
 }
 
 TEST_F(HlsStreams, PackedAudioTitlesFireTheSyncAndCutPlayableRecordings) {
-    ASSERT_TRUE(fixtures::run("ffmpeg -loglevel error -y -f lavfi -i 'aevalsrc=0.5*sin(2*PI*1000*t):s=44100:d=20' "
-                              "-ac 2 -c:a aac -b:a 128k -f adts " + fixtures::shellQuote(dir_.file("packed.aac"))));
-    test::HlsServer server(dir_.path(), {});
+    test::HlsServer& server = startPackedStation(128);
     Received received;
     HSTREAM stream = open(server.url("/packed.m3u8?every=2"), &received);
     ASSERT_NE(stream, 0u) << BASS_ErrorGetCode();
@@ -175,6 +184,38 @@ TEST_F(HlsStreams, Aes128SegmentsAreDecryptedAndTheListEnds) {
     EXPECT_TRUE(test::waitUntil([&] { return BASS_ChannelIsActive(stream) == BASS_ACTIVE_STOPPED; }, 60));
 }
 
+// One file cut into parts by #EXT-X-BYTERANGE (ffmpeg's single_file): MPEG-TS
+// and fMP4 (its init section a part too) from a server that answers ranges,
+// and the MPEG-TS from one that sends the whole file every time.
+TEST_F(HlsStreams, ByteRangeSegmentsPlayEachOnceFromRangesOrWholeFiles) {
+    for (std::string type : {"mpegts", "fmp4"})
+        ASSERT_TRUE(fixtures::run("mkdir -p " + dir_.file(type) + " && ffmpeg -loglevel error -y -f lavfi -i "
+                                  "'aevalsrc=0.5*sin(2*PI*1000*t):s=44100:d=5' -ac 2 -c:a aac -f hls -hls_time 2 "
+                                  "-hls_playlist_type vod -hls_flags single_file -hls_segment_type " + type + " " +
+                                  dir_.file(type + "/index.m3u8")));
+    test::HlsServer ranges(dir_.path(), {});
+    test::StreamServer whole;
+    whole.route(R"({"path": "/index.m3u8", "headers": ["Content-Type: application/vnd.apple.mpegurl"],
+        "body": [{"file": ")" + dir_.file("mpegts/index.m3u8") + R"("}]})");
+    whole.route(R"({"path": "/index.ts", "body": [{"file": ")" + dir_.file("mpegts/index.ts") + R"("}]})");
+    size_t totals[3] = {};
+    int i = 0;
+    for (std::string url : {ranges.url("/files/mpegts/index.m3u8"), whole.url("/index.m3u8"),
+                            ranges.url("/files/fmp4/index.m3u8")}) {
+        Received received;
+        HSTREAM stream = open(url, &received);
+        ASSERT_NE(stream, 0u) << url << " " << BASS_ErrorGetCode();
+        expectHeard(stream, 1000);
+        EXPECT_TRUE(test::waitUntil([&] { return BASS_ChannelIsActive(stream) == BASS_ACTIVE_STOPPED; }, 60)) << url;
+        std::lock_guard lock(received.mutex);
+        totals[i++] = received.total;
+    }
+    // The same frames either way, each part once: 5 s of ADTS at ~130 kbit/s.
+    EXPECT_EQ(totals[0], totals[1]);
+    EXPECT_NEAR(double(totals[2]), double(totals[0]), 0.1 * double(totals[0]));
+    EXPECT_NEAR(double(totals[0]), 5 * 130000 / 8, 0.3 * 5 * 130000 / 8);
+}
+
 TEST_F(HlsStreams, BadPlaylistsEndWithAClearOutcome) {
     test::StreamServer server;
     auto serve = [&](const std::string& path, const std::string& text) {
@@ -209,10 +250,8 @@ TEST_F(HlsStreams, BadPlaylistsEndWithAClearOutcome) {
     }
 }
 
-TEST_F(HlsStreams, LiveWindowsWithHolesRestartsAndOddTargetsPlayOnAndAFrozenOneEnds) {
-    ASSERT_TRUE(fixtures::run("ffmpeg -loglevel error -y -f lavfi -i 'aevalsrc=0.5*sin(2*PI*1000*t):s=44100:d=20' "
-                              "-ac 2 -c:a aac -b:a 64k -f adts " + fixtures::shellQuote(dir_.file("packed.aac"))));
-    test::HlsServer server(dir_.path(), {});
+TEST_F(HlsStreams, LiveWindowsWithHolesRestartsAndOddTargetsPlayOnAndAFrozenOneEndsAsDoAllWhenTheServerGoes) {
+    test::HlsServer& server = startPackedStation(64);
     // A 404 for one segment of the window and numbering that starts again
     // at 0 after 8 s: the station goes on with what follows.
     Received received;
@@ -230,6 +269,11 @@ TEST_F(HlsStreams, LiveWindowsWithHolesRestartsAndOddTargetsPlayOnAndAFrozenOneE
     EXPECT_EQ(BASS_ChannelIsActive(odd), DWORD(BASS_ACTIVE_PLAYING));
     EXPECT_EQ(BASS_ChannelIsActive(huge), DWORD(BASS_ACTIVE_PLAYING));
     EXPECT_TRUE(test::waitUntil([&] { return BASS_ChannelIsActive(frozen) == BASS_ACTIVE_STOPPED; }, 120));
+    // Every reload refused: the stations end (the program's reconnect then
+    // takes over) once what they had has played.
+    server_.reset();
+    EXPECT_TRUE(test::waitUntil([&] { return BASS_ChannelIsActive(odd) == BASS_ACTIVE_STOPPED; }, 120));
+    EXPECT_TRUE(test::waitUntil([&] { return BASS_ChannelIsActive(huge) == BASS_ACTIVE_STOPPED; }, 120));
 }
 
 }  // namespace

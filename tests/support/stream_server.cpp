@@ -45,7 +45,7 @@ bool waitForExit(pid_t pid, int timeoutMs)
 
 }  // namespace
 
-StreamServer::StreamServer()
+ServerProcess::ServerProcess(const std::vector<std::string>& scriptAndArguments)
 {
     // A write to a server that died must fail, not kill the test.
     std::signal(SIGPIPE, SIG_IGN);
@@ -64,9 +64,12 @@ StreamServer::StreamServer()
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    std::string script = TUNELARK_SOURCE_DIR "/tests/support/stream_server.py";
-    char* argv[] = {const_cast<char*>("python3"), const_cast<char*>(script.c_str()), nullptr};
-    int spawned = posix_spawnp(&pid_, "python3", &actions, nullptr, argv, environ);
+    std::vector<std::string> words{"python3"};
+    words.insert(words.end(), scriptAndArguments.begin(), scriptAndArguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    int spawned = posix_spawnp(&pid_, "python3", &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(in[0]);
     close(out[1]);
@@ -75,16 +78,10 @@ StreamServer::StreamServer()
     if (spawned != 0) {
         pid_ = -1;
         ADD_FAILURE() << "cannot start python3: " << spawned;
-        return;
-    }
-    std::string line;
-    if (!readLine(line) || (port_ = std::atoi(line.c_str())) <= 0) {
-        port_ = 0;
-        ADD_FAILURE() << "the stream server did not report its port";
     }
 }
 
-StreamServer::~StreamServer()
+ServerProcess::~ServerProcess()
 {
     if (toServer_ >= 0) close(toServer_);  // the server quits when its stdin closes
     if (pid_ > 0 && !waitForExit(pid_, 5000)) {
@@ -93,6 +90,48 @@ StreamServer::~StreamServer()
     }
     if (fromServer_ >= 0) close(fromServer_);
 }
+
+int ServerProcess::readPort(const char* what)
+{
+    std::string line;
+    int port = running() && readLine(line) ? std::atoi(line.c_str()) : 0;
+    if (port > 0) return port;
+    ADD_FAILURE() << what << " did not report its port";
+    return 0;
+}
+
+bool ServerProcess::writeLine(const std::string& line)
+{
+    return running() && writeAll(toServer_, line + "\n");
+}
+
+bool ServerProcess::readLine(std::string& line)
+{
+    for (;;) {
+        size_t end = pending_.find('\n');
+        if (end != std::string::npos) {
+            line = pending_.substr(0, end);
+            pending_.erase(0, end + 1);
+            return true;
+        }
+        pollfd fd{fromServer_, POLLIN, 0};
+        int ready = poll(&fd, 1, kReplyTimeoutMs);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return false;
+        char buffer[4096];
+        ssize_t n = read(fromServer_, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        pending_.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+StreamServer::StreamServer()
+    : process_({TUNELARK_SOURCE_DIR "/tests/support/stream_server.py"}), port_(process_.readPort("the stream server"))
+{
+}
+
+StreamServer::~StreamServer() = default;
 
 std::string StreamServer::base() const
 {
@@ -186,32 +225,11 @@ int StreamServer::closedPort()
 std::string StreamServer::command(const std::string& json)
 {
     std::string line;
-    if (pid_ <= 0 || !writeAll(toServer_, json + "\n") || !readLine(line)) {
+    if (!process_.writeLine(json) || !process_.readLine(line)) {
         ADD_FAILURE() << "the stream server did not answer: " << json.substr(0, 200);
         return {};
     }
     return line;
-}
-
-bool StreamServer::readLine(std::string& line)
-{
-    for (;;) {
-        size_t end = pending_.find('\n');
-        if (end != std::string::npos) {
-            line = pending_.substr(0, end);
-            pending_.erase(0, end + 1);
-            return true;
-        }
-        pollfd fd{fromServer_, POLLIN, 0};
-        int ready = poll(&fd, 1, kReplyTimeoutMs);
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) return false;
-        char buffer[4096];
-        ssize_t n = read(fromServer_, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        pending_.append(buffer, static_cast<size_t>(n));
-    }
 }
 
 }  // namespace test

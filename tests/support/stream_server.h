@@ -18,8 +18,36 @@
 
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace test {
+
+// A Python test server of this tree run as a child: python3 with the script
+// and its arguments, its stdin and stdout piped to us. Such a server reports
+// its port as its first line and quits when its stdin closes, which the
+// destructor does (and, after 5 s, kills it).
+class ServerProcess {
+public:
+    // Starts it; on failure a gtest failure is recorded and running() is false.
+    explicit ServerProcess(const std::vector<std::string>& scriptAndArguments);
+    ~ServerProcess();
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    bool running() const { return pid_ > 0; }
+    // The first line as a port; 0 (and a gtest failure naming `what`) when
+    // the server reported none.
+    int readPort(const char* what);
+    bool writeLine(const std::string& line);
+    // The next line the server prints, waiting up to 30 s.
+    bool readLine(std::string& line);
+
+private:
+    pid_t pid_ = -1;
+    int toServer_ = -1;
+    int fromServer_ = -1;
+    std::string pending_;  // bytes read past the last line
+};
 
 class StreamServer {
 public:
@@ -57,13 +85,9 @@ public:
 
 private:
     std::string command(const std::string& json);
-    bool readLine(std::string& line);
 
-    pid_t pid_ = -1;
-    int toServer_ = -1;
-    int fromServer_ = -1;
+    ServerProcess process_;
     int port_ = 0;
-    std::string pending_;  // bytes read past the last line
 };
 
 }  // namespace test

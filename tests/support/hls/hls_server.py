@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """Local HLS stations for Tunelark's tests (Python 3 stdlib, and ffmpeg).
 
-Run:   python3 hls_server.py DIR [--ts] [--fmp4]
+Run:   python3 hls_server.py DIR [--ts] [--fmp4] [--port N]
 
-Binds 127.0.0.1 on a free port, prints it as its first line, serves until
-stdin closes (then stops its ffmpeg processes and exits).
+Binds 127.0.0.1 on port N (default: a free one), prints the port as its first
+line, serves until stdin closes or SIGTERM (then stops its ffmpeg processes
+and exits). Started again with the same DIR and port, it is the same station
+come back after a drop.
 
-  /files/...          DIR's files (.m3u8 as application/vnd.apple.mpegurl)
+  /files/...          DIR's files (.m3u8 as application/vnd.apple.mpegurl), a
+                      "Range: bytes=a-b" answered with those bytes (206)
   --ts                ffmpeg's live sliding window of MPEG-TS segments, two
                       variants (500 Hz at 48k, 1000 Hz at 128k) under
                       DIR/ts/, master playlist /files/ts/master.m3u8
@@ -112,6 +115,16 @@ def make_handler(root, packed):
         def log_message(self, *args):
             pass
 
+        def answer_part(self, body, ctype):
+            first, _, last = self.headers["Range"][len("bytes="):].partition("-")
+            first, last = int(first), min(int(last or len(body) - 1), len(body) - 1)
+            self.send_response(206)
+            self.send_header("Content-Range", "bytes %d-%d/%d" % (first, last, len(body)))
+            self.send_header("Content-Type", ctype)
+            self.send_header("Content-Length", str(last + 1 - first))
+            self.end_headers()
+            self.wfile.write(body[first:last + 1])
+
         def answer(self, body, ctype):
             if body is None:
                 self.send_response(404)
@@ -137,7 +150,10 @@ def make_handler(root, packed):
             if not url.path.startswith("/files/") or not path.startswith(root) or not os.path.isfile(path):
                 return self.answer(None, "")
             with open(path, "rb") as f:
-                self.answer(f.read(), TYPES.get(os.path.splitext(path)[1], "application/octet-stream"))
+                body, ctype = f.read(), TYPES.get(os.path.splitext(path)[1], "application/octet-stream")
+            if (self.headers["Range"] or "").startswith("bytes="):
+                return self.answer_part(body, ctype)
+            self.answer(body, ctype)
 
     return Handler
 
@@ -149,7 +165,9 @@ def tone(frequency, rate):
 def start_ffmpeg(root, kind):
     out = os.path.join(root, kind)
     os.makedirs(out, exist_ok=True)
-    live = ["-f", "hls", "-hls_time", "2", "-hls_list_size", "5", "-hls_flags", "delete_segments"]
+    # A live station that drops never says its list ended: neither does the
+    # window a stopped encoder leaves behind.
+    live = ["-f", "hls", "-hls_time", "2", "-hls_list_size", "5", "-hls_flags", "delete_segments+omit_endlist"]
     if kind == "ts":
         args = tone(500, 44100) + tone(1000, 44100) + [
             "-map", "0:a", "-map", "1:a", "-ac", "2", "-c:a", "aac", "-b:a:0", "48k", "-b:a:1", "128k"] + live + [
@@ -165,7 +183,11 @@ def start_ffmpeg(root, kind):
 def main():
     root = os.path.abspath(sys.argv[1])
     packed = Packed(os.path.join(root, "packed.aac"))
-    server = socketserver.ThreadingTCPServer(("127.0.0.1", 0), make_handler(root, packed))
+    port = int(sys.argv[sys.argv.index("--port") + 1]) if "--port" in sys.argv else 0
+    # A port given again after a drop is taken back at once, its closed
+    # connections still waiting out TIME_WAIT notwithstanding.
+    socketserver.ThreadingTCPServer.allow_reuse_address = True
+    server = socketserver.ThreadingTCPServer(("127.0.0.1", port), make_handler(root, packed))
     server.daemon_threads = True
     threading.Thread(target=server.serve_forever, daemon=True).start()
     encoders = [start_ffmpeg(root, kind) for kind in ("ts", "fmp4") if "--" + kind in sys.argv]
