@@ -1,7 +1,5 @@
 // The main window's commands: station change, pause, Info, presets, Rec, exits.
 #include "app/main_window.h"
-#include "state/player_state.h"
-#include "state/resource_ids.h"
 #include "engine/bass.h"
 #include "playback/equalizer.h"
 #include "playback/reconnect.h"
@@ -9,39 +7,34 @@
 #include "playback/stream_connection.h"
 #include "recording/recorder.h"
 #include "report/info_box.h"
+#include "state/player_state.h"
+#include "state/resource_ids.h"
 
 namespace {
 
-void setPauseCaption(const char* caption)
-{
+void setPauseCaption(const char* caption) {
     SendDlgItemMessageA(player.mainWindow, IDC_PAUSE, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(caption));
 }
 
-void changeStation(HWND list)
-{
+void changeStation(HWND list) {
     player.selectedStation = static_cast<int>(SendMessageA(list, LB_GETCURSEL, 0, 0));
-    if (player.selectedStation == player.playingStation)
-        return;
+    if (player.selectedStation == player.playingStation) return;
     stopRecordingForNewStation();
     cancelReconnect();
     player.stationAddress.clear();
-    if (!lookupStationUrl(&player.stationUrl))
-        return;
+    if (!lookupStationUrl(&player.stationUrl)) return;
     // Kept for the desktop bridge: the URL itself goes to the connect thread.
     player.stationAddress = player.stationUrl;
     rememberStation(player.stationUrl);
-    if (!startConnectThread(player.stationUrl))
-        return;
+    if (!startConnectThread(player.stationUrl)) return;
     player.isPlaying = 1;
     setPauseCaption("Pause");
     player.playingStation = player.selectedStation.load();
 }
 
-void togglePause()
-{
+void togglePause() {
     HSTREAM stream = player.stream;
-    if (!stream)
-        return;
+    if (!stream) return;
     if (player.isPlaying == 1) {
         BASS_ChannelPause(stream);
         pauseReconnect();
@@ -55,16 +48,14 @@ void togglePause()
     }
 }
 
-void exitProgram()
-{
+void exitProgram() {
     cancelReconnect();
     closeRecordFile();
     BASS_Free();
     EndDialog(player.mainWindow, 0);
 }
 
-void cancelProgram()
-{
+void cancelProgram() {
     cancelReconnect();
     closeRecordFile();
     BASS_Free();
@@ -73,15 +64,13 @@ void cancelProgram()
 
 }  // namespace
 
-void onCommand(int id, int notification, HWND control)
-{
+void onCommand(int id, int notification, HWND control) {
     switch (id) {
     case IDCANCEL:
         cancelProgram();
         break;
     case IDC_STATIONS:
-        if (notification == LBN_SELCHANGE)
-            changeStation(control);
+        if (notification == LBN_SELCHANGE) changeStation(control);
         break;
     case IDC_PAUSE:
         togglePause();

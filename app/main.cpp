@@ -3,8 +3,7 @@
 #include "app/program_entry.h"
 #include "desktop/desktop_control.h"
 
-int main()
-{
+int main() {
     // Every station change runs on new threads (connect, download), and each
     // stream allocates buffers of several MiB there (the 10 s sample buffer
     // alone is 3.4 MiB). glibc's default raises its mmap threshold to the size

@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "state/player_state.h"
-#include "state/resource_ids.h"
 #include "engine/bass.h"
 #include "playback/equalizer.h"
 #include "playback/reconnect.h"
+#include "state/player_state.h"
+#include "state/resource_ids.h"
 
 static void onTimer();
 static void showLoad(HWND window, float load);
@@ -16,8 +16,7 @@ static void onVolumeScroll(HWND slider);
 static void onEffectScroll(HWND slider);
 static void onClose();
 
-INT_PTR mainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
+INT_PTR mainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     player.mainWindow = window;
     switch (message) {
     case WM_INITDIALOG:
@@ -43,72 +42,59 @@ INT_PTR mainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
-static void onTimer()
-{
+static void onTimer() {
     HWND window = player.mainWindow;
     if (HSTREAM stream = player.stream) {
         DWORD level = BASS_ChannelGetLevel(stream);
         // A failed query (the stream has just ended and freed itself) is
         // silence, not the full-scale reading its all-ones result would give.
-        if (level == static_cast<DWORD>(-1))
-            level = 0;
+        if (level == static_cast<DWORD>(-1)) level = 0;
         SendDlgItemMessageA(window, IDC_LEVEL_LEFT, PBM_SETPOS, LOWORD(level), 0);
         SendDlgItemMessageA(window, IDC_LEVEL_RIGHT, PBM_SETPOS, HIWORD(level), 0);
     }
     float load = BASS_GetCPU();
     showLoad(window, load);
-    if (load == 0)
-        restWithoutStream(window);
+    if (load == 0) restWithoutStream(window);
 }
 
 // With no stream the meters hold still and the load, once shown at zero,
 // stays there: the timer rests, so an idle player wakes nobody twenty times
 // a second. The connection that installs the next stream sets it again, in
 // the same hold of installLock, so a stream arriving now finds it running.
-static void restWithoutStream(HWND window)
-{
+static void restWithoutStream(HWND window) {
     MutexLock lock(player.installLock);
-    if (!player.stream)
-        KillTimer(window, 0);
+    if (!player.stream) KillTimer(window, 0);
 }
 
 // The load changes in its last digits at almost every tick while a stream
 // plays, but what the window shows (two decimals) far less often; with
 // nothing playing it stays at zero. Each new text costs the window a
 // repaint, so only a new text is set.
-static void showLoad(HWND window, float load)
-{
+static void showLoad(HWND window, float load) {
     static HWND shownIn = nullptr;  // a new window shows its own caption
     static float shownLoad = -1;
     static char shownText[16];
-    if (window == shownIn && load == shownLoad)
-        return;
-    if (window != shownIn)
-        shownText[0] = '\0';
+    if (window == shownIn && load == shownLoad) return;
+    if (window != shownIn) shownText[0] = '\0';
     shownIn = window;
     shownLoad = load;
     char text[16];
     snprintf(text, sizeof text, "%.2f %%", load);
-    if (strcmp(text, shownText) == 0)
-        return;
+    if (strcmp(text, shownText) == 0) return;
     memcpy(shownText, text, sizeof text);
     SendDlgItemMessageA(window, IDC_CPU, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
 }
 
-static void onVolumeScroll(HWND slider)
-{
+static void onVolumeScroll(HWND slider) {
     player.volumePercent = static_cast<int>(SendMessageA(slider, TBM_GETPOS, 0, 0));
     BASS_ChannelSetAttribute(player.stream, BASS_ATTRIB_VOL, player.volumePercent / 100.0f);
 }
 
-static void onEffectScroll(HWND slider)
-{
-    if (slider)
-        applyEffectSlider(GetDlgCtrlID(slider) - IDC_EFFECT0);
+static void onEffectScroll(HWND slider) {
+    if (slider) applyEffectSlider(GetDlgCtrlID(slider) - IDC_EFFECT0);
 }
 
-static void onClose()
-{
+static void onClose() {
     // The record file is left to the process's end, which flushes and closes it.
     cancelReconnect();
     BASS_Free();

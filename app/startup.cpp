@@ -4,10 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "state/error_box.h"
 #include "app/main_window.h"
-#include "state/player_state.h"
-#include "state/resource_ids.h"
 #include "engine/bass.h"
 #include "playback/equalizer.h"
 #include "playback/reconnect.h"
@@ -15,26 +12,27 @@
 #include "recording/record_folder.h"
 #include "recording/recorder.h"
 #include "report/audio_report.h"
+#include "state/error_box.h"
+#include "state/player_state.h"
+#include "state/resource_ids.h"
 #include "state/upward_calls.h"
 
 namespace {
 
-void setIcons(HWND window)
-{
+void setIcons(HWND window) {
     HINSTANCE self = GetModuleHandleA(nullptr);
-    SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(LoadIconA(self, MAKEINTRESOURCEA(IDI_SMALL))));
+    SendMessageA(window, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(LoadIconA(self, MAKEINTRESOURCEA(IDI_SMALL))));
     SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(LoadIconA(self, MAKEINTRESOURCEA(IDI_BIG))));
 }
 
 // Shows the engine error box and ends the window; start-up stops there.
-void failStartup(const char* message, int code)
-{
+void failStartup(const char* message, int code) {
     showEngineError(message, code);
     DestroyWindow(player.mainWindow);
 }
 
-void showDeviceLine(HWND window)
-{
+void showDeviceLine(HWND window) {
     player.speakerCount = static_cast<int>(player.audioInfo.speakers);
     char line[50];
     snprintf(line, sizeof line, "DX ver: %d speakers: %d", static_cast<int>(player.audioInfo.dsver),
@@ -42,36 +40,32 @@ void showDeviceLine(HWND window)
     SetDlgItemTextA(window, IDC_DSINFO, line);
 }
 
-void showVersion(HWND window)
-{
+void showVersion(HWND window) {
     char* version = buildVersionText();
     SetDlgItemTextA(window, IDC_NAME, version);
     free(version);
 }
 
-void loadPluginList()
-{
-    snprintf(player.pluginText, sizeof player.pluginText, "%s", "\xC7\xE0\xE3\xF0\xF3\xE6\xE5\xED\xED\xFB\xE5 \xEF\xEB\xE0\xE3\xE8\xED\xFB:\n");
+void loadPluginList() {
+    snprintf(player.pluginText, sizeof player.pluginText, "%s",
+             "\xC7\xE0\xE3\xF0\xF3\xE6\xE5\xED\xED\xFB\xE5 \xEF\xEB\xE0\xE3\xE8\xED\xFB:\n");
     loadPlugins();
 }
 
-void setUpSliders(HWND window)
-{
+void setUpSliders(HWND window) {
     player.initialVolume = BASS_GetVolume();
     int volume = volumeToPercent(player.initialVolume);
     player.volumePercent = volume;
     SendDlgItemMessageA(window, IDC_VOLUME, TBM_SETRANGE, TRUE, MAKELPARAM(0, 100));
     SendDlgItemMessageA(window, IDC_VOLUME, TBM_SETPOS, TRUE, volume);
-    for (int tick : {25, 50, 75})
-        SendDlgItemMessageA(window, IDC_VOLUME, TBM_SETTIC, 0, tick);
+    for (int tick : {25, 50, 75}) SendDlgItemMessageA(window, IDC_VOLUME, TBM_SETTIC, 0, tick);
     for (int id = IDC_EFFECT0; id <= IDC_EFFECT3; ++id) {
         SendDlgItemMessageA(window, id, TBM_SETRANGE, FALSE, MAKELPARAM(0, 20));
         SendDlgItemMessageA(window, id, TBM_SETPOS, TRUE, 10);
     }
 }
 
-void setUpPresetAndMeters(HWND window)
-{
+void setUpPresetAndMeters(HWND window) {
     SendDlgItemMessageA(window, IDC_PRESET_INSTR, WM_ACTIVATE, WA_ACTIVE, 0);
     // WM_ACTIVATE only gives the "Instrumental" button the keyboard focus;
     // the window layer reports no click for it. So its preset is applied
@@ -84,13 +78,11 @@ void setUpPresetAndMeters(HWND window)
 
 }  // namespace
 
-int volumeToPercent(float volume)
-{
+int volumeToPercent(float volume) {
     return static_cast<int>(static_cast<double>(volume) * 100);
 }
 
-void onInitDialog()
-{
+void onInitDialog() {
     // The recorder asks this of playback through the state.
     reconnectWillFollowCall = reconnectWillFollow;
     HWND window = player.mainWindow;

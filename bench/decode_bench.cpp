@@ -48,10 +48,10 @@ const std::vector<unsigned char>& encoded(const std::string& kind) {
     fixtures::TempDir dir;
     std::string wav = dir.file("music.wav"), out = dir.file("music." + kind);
     fixtures::writeWav(wav, musicLike(kStreamSeconds), kRate, 2);
-    std::string command = kind == "mp3" ? std::string("lame --quiet --cbr -b 128 ") + fixtures::shellQuote(wav) + " " +
-                                              fixtures::shellQuote(out)
-                                        : std::string("oggenc -Q -b 128 -o ") + fixtures::shellQuote(out) + " " +
-                                              fixtures::shellQuote(wav);
+    std::string command =
+        kind == "mp3"
+            ? std::string("lame --quiet --cbr -b 128 ") + fixtures::shellQuote(wav) + " " + fixtures::shellQuote(out)
+            : std::string("oggenc -Q -b 128 -o ") + fixtures::shellQuote(out) + " " + fixtures::shellQuote(wav);
     if (fixtures::run(command)) bytes = fixtures::readBytes(out);
     return bytes;
 }
@@ -64,8 +64,8 @@ std::vector<float> stereoAudio(double seconds) {
 }
 
 void reportRealtime(benchmark::State& state, double audioSecondsPerIteration) {
-    state.counters["x_realtime"] = benchmark::Counter(audioSecondsPerIteration * static_cast<double>(state.iterations()),
-                                                      benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] = benchmark::Counter(
+        audioSecondsPerIteration * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 // Decoding a 60 s, 128 kbit/s stream fed in 4 KiB pieces, as it arrives.
@@ -88,8 +88,12 @@ void decodeStream(benchmark::State& state, const std::string& kind) {
     reportRealtime(state, kStreamSeconds);
 }
 
-void BM_DecodeMp3(benchmark::State& state) { decodeStream(state, "mp3"); }
-void BM_DecodeVorbis(benchmark::State& state) { decodeStream(state, "ogg"); }
+void BM_DecodeMp3(benchmark::State& state) {
+    decodeStream(state, "mp3");
+}
+void BM_DecodeVorbis(benchmark::State& state) {
+    decodeStream(state, "ogg");
+}
 BENCHMARK(BM_DecodeMp3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeVorbis)->Unit(benchmark::kMillisecond);
 
@@ -148,7 +152,8 @@ void BM_EqAndReverb(benchmark::State& state) {
     for (auto _ : state) {
         std::copy(in.begin(), in.end(), samples.begin());
         for (size_t at = 0; at < samples.size() / 2; at += 1024)
-            for (auto& fx : chain) fx->process(samples.data() + 2 * at, std::min<size_t>(1024, samples.size() / 2 - at), 2);
+            for (auto& fx : chain)
+                fx->process(samples.data() + 2 * at, std::min<size_t>(1024, samples.size() / 2 - at), 2);
         benchmark::DoNotOptimize(samples.data());
     }
     reportRealtime(state, 1);

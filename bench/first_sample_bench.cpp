@@ -54,8 +54,7 @@ double msSince(Clock::time_point start) {
 void onDownload(const void* buffer, DWORD length, void* user) {
     auto* run = static_cast<Run*>(user);
     std::atomic<double>& mark = length == 0 ? run->answerMs : run->bytesMs;
-    if (buffer && mark.load() == 0)
-        mark = msSince(run->start);
+    if (buffer && mark.load() == 0) mark = msSince(run->start);
 }
 
 bool hearsSound(HSTREAM stream) {
@@ -103,8 +102,7 @@ bool report(const char* url, int runs) {
     std::uniform_int_distribution<int> jitter(0, kGapJitterMs);
     for (int i = 0; i < runs; ++i) {
         Run& run = kept.emplace_back();
-        if (!measure(url, &run))
-            return false;
+        if (!measure(url, &run)) return false;
         answer.push_back(run.answerMs);
         bytes.push_back(run.bytesMs);
         created.push_back(run.createdMs);
@@ -124,8 +122,7 @@ void describeDevice() {
     BASS_GetInfo(&info);
     BASS_DEVICEINFO device{};
     for (DWORD i = 0; BASS_GetDeviceInfo(i, &device); ++i)
-        if (device.flags & BASS_DEVICE_INIT)
-            break;
+        if (device.flags & BASS_DEVICE_INIT) break;
     std::printf("Output: %s (%s), %u Hz, buffer %u ms, latency %u ms\n\n", device.name ? device.name : "?",
                 device.driver ? device.driver : "?", info.freq, info.minbuf, info.latency);
 }
@@ -153,12 +150,12 @@ int main(int argc, char** argv) {
     BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 0);
     describeDevice();
     std::printf("Each time from the create call, median / max:\n\n");
-    std::printf("| stream | runs | server's headers | first audio bytes | stream created "
-                "| first sample out | first sample after the first bytes |\n");
+    std::printf(
+        "| stream | runs | server's headers | first audio bytes | stream created "
+        "| first sample out | first sample after the first bytes |\n");
     std::printf("|---|---|---|---|---|---|---|\n");
     bool ok = true;
-    for (const char* url : urls)
-        ok = report(url, runs) && ok;
+    for (const char* url : urls) ok = report(url, runs) && ok;
     BASS_Free();
     return ok ? 0 : 1;
 }

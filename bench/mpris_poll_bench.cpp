@@ -6,21 +6,19 @@
 #include <cstdlib>
 
 #include "app/resources/main_dialog.h"
-#include "state/resource_ids.h"
 #include "desktop/mpris_values.h"
 #include "desktop/playback_status.h"
 #include "desktop/window_view.h"
+#include "state/resource_ids.h"
 #include "tests/support/platform_testing.h"
 
 namespace {
 
-INT_PTR quietProc(HWND, UINT message, WPARAM, LPARAM)
-{
+INT_PTR quietProc(HWND, UINT message, WPARAM, LPARAM) {
     return message == WM_INITDIALOG;
 }
 
-HWND playingWindow()
-{
+HWND playingWindow() {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     registerMainDialogResources();
     HWND window = CreateDialogParamA(nullptr, MAKEINTRESOURCEA(IDD_MAIN), nullptr, quietProc, 0);
@@ -33,8 +31,7 @@ HWND playingWindow()
     return window;
 }
 
-void BM_LookAtWindow(benchmark::State& state)
-{
+void BM_LookAtWindow(benchmark::State& state) {
     static HWND window = playingWindow();
     unsigned track = 0;
     for (auto _ : state) {

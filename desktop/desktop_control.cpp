@@ -4,8 +4,7 @@
 #include "desktop/window_input.h"
 #include "platform/single_instance.h"
 
-void startDesktopControl(HWND mainWindow)
-{
+void startDesktopControl(HWND mainWindow) {
     startMprisService(mainWindow);
     // The program's entry holds the guard "tunelark"; a later start of the
     // player knocks on its channel, bus or none, and this window comes forward.

@@ -53,16 +53,16 @@ private:
     QDBusConnection bus_;
     std::string initialStatus_;  // the status line as start-up left it
     QTimer poll_;
-    bool looked_ = false;   // a first look was taken
-    WindowView shown_;      // the window at the last look
-    QString status_;        // as last announced
-    double volume_ = 0;     // as last announced
+    bool looked_ = false;         // a first look was taken
+    WindowView shown_;            // the window at the last look
+    QString status_;              // as last announced
+    double volume_ = 0;           // as last announced
     bool canGoNext_ = false;      // as last announced
     bool canGoPrevious_ = false;  // as last announced
-    QVariantMap metadata_;  // as last announced
-    std::string address_;   // of the station in shown_
-    int titleStation_ = -1; // the row selected when the shown title appeared
-    unsigned track_ = 0;    // raised with every new song or station
+    QVariantMap metadata_;        // as last announced
+    std::string address_;         // of the station in shown_
+    int titleStation_ = -1;       // the row selected when the shown title appeared
+    unsigned track_ = 0;          // raised with every new song or station
 };
 
 // Puts the player on the session bus as org.mpris.MediaPlayer2.tunelark (or

@@ -19,8 +19,7 @@ QString shownText(const std::string& bytes);
 // station chosen, only the "no track" id. The title is left out unless
 // titleIsStations: right after a station change the window still shows the
 // last station's title until the new connection empties it.
-QVariantMap metadataOf(const WindowView& view, const std::string& stationAddress, bool titleIsStations,
-                       unsigned track);
+QVariantMap metadataOf(const WindowView& view, const std::string& stationAddress, bool titleIsStations, unsigned track);
 
 // Whether a step through the station list (1 down, -1 up) would select
 // another station: not past either end (with no row selected either step

@@ -1,32 +1,27 @@
 #include "desktop/window_input.h"
 
-#include "state/resource_ids.h"
 #include "platform/switch_window.h"
+#include "state/resource_ids.h"
 
-void pressPauseButton(HWND mainWindow)
-{
+void pressPauseButton(HWND mainWindow) {
     SendDlgItemMessageA(mainWindow, IDC_PAUSE, BM_CLICK, 0, 0);
 }
 
-void pressExitButton(HWND mainWindow)
-{
+void pressExitButton(HWND mainWindow) {
     SendDlgItemMessageA(mainWindow, IDC_EXIT, BM_CLICK, 0, 0);
 }
 
-void stepStationList(HWND mainWindow, int step)
-{
+void stepStationList(HWND mainWindow, int step) {
     HWND list = GetDlgItem(mainWindow, IDC_STATIONS);
     const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
     const int current = static_cast<int>(SendMessageA(list, LB_GETCURSEL, 0, 0));
     const int next = current < 0 ? 0 : current + step;
-    if (next < 0 || next >= count)
-        return;
+    if (next < 0 || next >= count) return;
     SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(next), 0);
     SendMessageA(mainWindow, WM_COMMAND, MAKEWPARAM(IDC_STATIONS, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
 }
 
-void moveVolumeSlider(HWND mainWindow, int position)
-{
+void moveVolumeSlider(HWND mainWindow, int position) {
     HWND slider = GetDlgItem(mainWindow, IDC_VOLUME);
     SendMessageA(slider, TBM_SETPOS, TRUE, position);
     // The position the slider took (it keeps to its range), as a drag
@@ -37,7 +32,6 @@ void moveVolumeSlider(HWND mainWindow, int position)
     SendMessageA(mainWindow, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), from);
 }
 
-void bringWindowForward(HWND mainWindow)
-{
+void bringWindowForward(HWND mainWindow) {
     SwitchToThisWindow(mainWindow, TRUE);
 }

@@ -2,16 +2,14 @@
 
 #include <vector>
 
-#include "state/resource_ids.h"
 #include "platform/message_box.h"
+#include "state/resource_ids.h"
 
 namespace {
 
-std::string listRowText(HWND list, int row)
-{
+std::string listRowText(HWND list, int row) {
     const LRESULT length = SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(row), 0);
-    if (length <= 0)
-        return {};
+    if (length <= 0) return {};
     // LB_GETTEXT takes no capacity; rows are only added by the dialog's own
     // thread at start-up, so the length read just before still holds.
     std::vector<char> text(static_cast<size_t>(length) + 1);
@@ -22,12 +20,10 @@ std::string listRowText(HWND list, int row)
 
 }  // namespace
 
-std::string controlText(HWND mainWindow, int id)
-{
+std::string controlText(HWND mainWindow, int id) {
     HWND control = GetDlgItem(mainWindow, id);
     const LRESULT length = SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
-    if (length <= 0)
-        return {};
+    if (length <= 0) return {};
     // A text made longer meanwhile by another thread is cut here and read
     // whole next time.
     std::vector<char> text(static_cast<size_t>(length) + 1);
@@ -35,8 +31,7 @@ std::string controlText(HWND mainWindow, int id)
     return std::string(text.data(), static_cast<size_t>(copied > 0 ? copied : 0));
 }
 
-WindowView readWindowView(HWND mainWindow)
-{
+WindowView readWindowView(HWND mainWindow) {
     WindowView view;
     view.status = controlText(mainWindow, IDC_STATUS);
     view.address = controlText(mainWindow, IDC_URL);
@@ -47,8 +42,7 @@ WindowView readWindowView(HWND mainWindow)
     HWND list = GetDlgItem(mainWindow, IDC_STATIONS);
     view.station = static_cast<int>(SendMessageA(list, LB_GETCURSEL, 0, 0));
     view.stationCount = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
-    if (view.station >= 0)
-        view.stationName = listRowText(list, view.station);
+    if (view.station >= 0) view.stationName = listRowText(list, view.station);
     view.takesInput = IsWindowEnabled(mainWindow);
     return view;
 }

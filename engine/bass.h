@@ -16,9 +16,9 @@
 typedef uint32_t DWORD;
 typedef uint64_t QWORD;
 typedef int BOOL;
-typedef DWORD HSTREAM;  // a stream channel
-typedef DWORD HSYNC;    // a registered sync
-typedef DWORD HFX;      // an effect on a channel
+typedef DWORD HSTREAM;     // a stream channel
+typedef DWORD HSYNC;       // a registered sync
+typedef DWORD HFX;         // an effect on a channel
 typedef uint32_t HPLUGIN;  // a loaded plug-in
 
 #ifndef TRUE
@@ -32,38 +32,39 @@ typedef uint32_t HPLUGIN;  // a loaded plug-in
 
 // ---- error codes (BASS_ErrorGetCode) ----
 #define BASS_OK 0
-#define BASS_ERROR_MEM 1        // out of memory
-#define BASS_ERROR_FILEOPEN 2   // the connection could not be made (refused, reset before headers); no such plug-in file
-#define BASS_ERROR_DRIVER 3     // no usable output device
-#define BASS_ERROR_HANDLE 5     // the handle is not (or no longer) valid
-#define BASS_ERROR_FORMAT 6     // the device cannot play the requested format
-#define BASS_ERROR_INIT 8       // BASS_Init has not been called
-#define BASS_ERROR_START 9      // the output could not be started
-#define BASS_ERROR_ALREADY 14   // already initialised / already paused
-#define BASS_ERROR_NOCHAN 18    // no channel is available
-#define BASS_ERROR_ILLTYPE 19   // an unknown type (tag, sync, effect, config)
+#define BASS_ERROR_MEM 1       // out of memory
+#define BASS_ERROR_FILEOPEN 2  // the connection could not be made (refused, reset before headers); no such plug-in file
+#define BASS_ERROR_DRIVER 3    // no usable output device
+#define BASS_ERROR_HANDLE 5    // the handle is not (or no longer) valid
+#define BASS_ERROR_FORMAT 6    // the device cannot play the requested format
+#define BASS_ERROR_INIT 8      // BASS_Init has not been called
+#define BASS_ERROR_START 9     // the output could not be started
+#define BASS_ERROR_ALREADY 14  // already initialised / already paused
+#define BASS_ERROR_NOCHAN 18   // no channel is available
+#define BASS_ERROR_ILLTYPE 19  // an unknown type (tag, sync, effect, config)
 #define BASS_ERROR_ILLPARAM 20  // a parameter out of range
 #define BASS_ERROR_DEVICE 23    // no device with that number
 #define BASS_ERROR_NOPLAY 24    // the channel is not playing
 #define BASS_ERROR_NOTAVAIL 37  // the requested data is not available (no such tag)
 #define BASS_ERROR_DECODE 38    // the data could not be decoded
 #define BASS_ERROR_TIMEOUT 40   // the server did not answer in time
-#define BASS_ERROR_FILEFORM 41  // the stream's format is not supported (an HTML page, noise); a plug-in file that is no shared object
+#define BASS_ERROR_FILEFORM \
+    41  // the stream's format is not supported (an HTML page, noise); a plug-in file that is no shared object
 #define BASS_ERROR_UNSTREAMABLE 43  // the stream ended before any audio could be found
-#define BASS_ERROR_SSL 10       // TLS could not be set up (certificate, handshake)
-#define BASS_ERROR_HOST 101     // the host name could not be resolved
-#define BASS_ERROR_HTTP 102     // the server answered with an error status (4xx, 5xx)
-#define BASS_ERROR_REDIRECT 103 // too many redirects, or a redirect loop
-#define BASS_ERROR_HEADERS 104  // the response headers were too large or malformed
-#define BASS_ERROR_PROTOCOL 105 // not an http or https address
-#define BASS_ERROR_NOPLUGIN 106 // a shared object, but no plug-in of this engine (no entry point, broken description)
-#define BASS_ERROR_VERSION 107  // a plug-in made for another version of the plug-in interface
+#define BASS_ERROR_SSL 10           // TLS could not be set up (certificate, handshake)
+#define BASS_ERROR_HOST 101         // the host name could not be resolved
+#define BASS_ERROR_HTTP 102         // the server answered with an error status (4xx, 5xx)
+#define BASS_ERROR_REDIRECT 103     // too many redirects, or a redirect loop
+#define BASS_ERROR_HEADERS 104      // the response headers were too large or malformed
+#define BASS_ERROR_PROTOCOL 105     // not an http or https address
+#define BASS_ERROR_NOPLUGIN 106  // a shared object, but no plug-in of this engine (no entry point, broken description)
+#define BASS_ERROR_VERSION 107   // a plug-in made for another version of the plug-in interface
 #define BASS_ERROR_UNKNOWN -1
 
 // ---- BASS_Init flags / device records ----
-#define BASS_DEVICE_ENABLED 1   // BASS_DEVICEINFO.flags: usable
-#define BASS_DEVICE_DEFAULT 2   // BASS_DEVICEINFO.flags: the system's default output
-#define BASS_DEVICE_INIT 4      // BASS_DEVICEINFO.flags: the device in use
+#define BASS_DEVICE_ENABLED 1  // BASS_DEVICEINFO.flags: usable
+#define BASS_DEVICE_DEFAULT 2  // BASS_DEVICEINFO.flags: the system's default output
+#define BASS_DEVICE_INIT 4     // BASS_DEVICEINFO.flags: the device in use
 
 typedef struct {
     const char* name;    // description, UTF-8
@@ -72,13 +73,13 @@ typedef struct {
 } BASS_DEVICEINFO;
 
 typedef struct {
-    DWORD flags;     // reserved, 0
-    DWORD minbuf;    // the device buffer, in ms
-    DWORD dsver;     // effects version; 9: the DirectX 8 style effects are available
-    DWORD latency;   // the delay from a sample mixed to it heard, in ms
-    DWORD initflags; // the flags given to BASS_Init
-    DWORD speakers;  // the channel count of the device in use
-    DWORD freq;      // the device's output rate, Hz
+    DWORD flags;      // reserved, 0
+    DWORD minbuf;     // the device buffer, in ms
+    DWORD dsver;      // effects version; 9: the DirectX 8 style effects are available
+    DWORD latency;    // the delay from a sample mixed to it heard, in ms
+    DWORD initflags;  // the flags given to BASS_Init
+    DWORD speakers;   // the channel count of the device in use
+    DWORD freq;       // the device's output rate, Hz
 } BASS_INFO;
 
 // ---- config (BASS_SetConfig / BASS_GetConfig) ----
@@ -89,12 +90,12 @@ typedef struct {
 #define BASS_CONFIG_NET_BUFFER 12    // the network buffer, in ms of audio, default 5000
 
 // ---- stream flags ----
-#define BASS_SAMPLE_8BITS 1          // samples carried at 8 bits
-#define BASS_SAMPLE_FLOAT 256        // samples carried as float (the default here)
-#define BASS_SAMPLE_FX 0x80          // the channel may have effects
-#define BASS_STREAM_AUTOFREE 0x40000 // free the stream when it has ended
-#define BASS_STREAM_BLOCK 0x100000   // download in blocks, keep no file of it
-#define BASS_STREAM_STATUS 0x800000  // pass the status line and headers to the download callback
+#define BASS_SAMPLE_8BITS 1           // samples carried at 8 bits
+#define BASS_SAMPLE_FLOAT 256         // samples carried as float (the default here)
+#define BASS_SAMPLE_FX 0x80           // the channel may have effects
+#define BASS_STREAM_AUTOFREE 0x40000  // free the stream when it has ended
+#define BASS_STREAM_BLOCK 0x100000    // download in blocks, keep no file of it
+#define BASS_STREAM_STATUS 0x800000   // pass the status line and headers to the download callback
 
 // ---- channel types (BASS_CHANNELINFO.ctype) ----
 #define BASS_CTYPE_STREAM_OGG 0x10002
@@ -107,11 +108,11 @@ typedef struct {
 #define BASS_CTYPE_STREAM_OPUS 0x11200
 
 typedef struct {
-    DWORD freq;    // the stream's own sample rate, Hz
-    DWORD chans;   // its channel count
-    DWORD flags;   // the creation flags
-    DWORD ctype;   // BASS_CTYPE_*
-    DWORD origres; // bits per sample of the source, 0 when not known
+    DWORD freq;            // the stream's own sample rate, Hz
+    DWORD chans;           // its channel count
+    DWORD flags;           // the creation flags
+    DWORD ctype;           // BASS_CTYPE_*
+    DWORD origres;         // bits per sample of the source, 0 when not known
     HPLUGIN plugin;        // the plug-in that decodes it, 0 for the engine's own decoders
     DWORD sample;          // unused, 0
     const char* filename;  // the URL the stream was made from
@@ -127,9 +128,9 @@ typedef struct {
 #define BASS_TAG_META 5  // the latest ICY metadata text
 
 // ---- syncs ----
-#define BASS_SYNC_END 2          // the channel has played to its end
-#define BASS_SYNC_META 4         // a new ICY metadata text
-#define BASS_SYNC_OGG_CHANGE 12  // a new logical stream in a chained Ogg stream
+#define BASS_SYNC_END 2               // the channel has played to its end
+#define BASS_SYNC_META 4              // a new ICY metadata text
+#define BASS_SYNC_OGG_CHANGE 12       // a new logical stream in a chained Ogg stream
 #define BASS_SYNC_MIXTIME 0x40000000  // accepted, ignored: syncs always run on an engine thread
 #define BASS_SYNC_ONETIME 0x80000000  // remove the sync after it has fired once
 
@@ -144,10 +145,10 @@ typedef struct {
 } BASS_DX8_PARAMEQ;
 
 typedef struct {
-    float fInGain;          // input gain in dB, -96..0
-    float fReverbMix;       // reverb mix in dB, -96..0
-    float fReverbTime;      // reverb time in ms, 0.001..3000
-    float fHighFreqRTRatio; // high-frequency reverb time ratio, 0.001..0.999
+    float fInGain;           // input gain in dB, -96..0
+    float fReverbMix;        // reverb mix in dB, -96..0
+    float fReverbTime;       // reverb time in ms, 0.001..3000
+    float fHighFreqRTRatio;  // high-frequency reverb time ratio, 0.001..0.999
 } BASS_DX8_REVERB;
 
 // ---- plug-ins ----
@@ -158,8 +159,8 @@ typedef struct {
 } BASS_PLUGINFORM;
 
 typedef struct {
-    DWORD version;   // the plug-in's version, same form as BASS_GetVersion
-    DWORD formatc;   // number of formats
+    DWORD version;  // the plug-in's version, same form as BASS_GetVersion
+    DWORD formatc;  // number of formats
     const BASS_PLUGINFORM* formats;
 } BASS_PLUGININFO;
 
@@ -185,10 +186,10 @@ BOOL BASS_GetInfo(BASS_INFO* info);
 BOOL BASS_GetDeviceInfo(DWORD device, BASS_DEVICEINFO* info);
 BOOL BASS_SetConfig(DWORD option, DWORD value);
 DWORD BASS_GetConfig(DWORD option);
-float BASS_GetVolume(void);       // the output volume, 0..1; -1 on failure
+float BASS_GetVolume(void);  // the output volume, 0..1; -1 on failure
 BOOL BASS_SetVolume(float volume);
 DWORD BASS_GetVersion(void);
-float BASS_GetCPU(void);          // the mixer's load, percent of real time
+float BASS_GetCPU(void);  // the mixer's load, percent of real time
 int BASS_ErrorGetCode(void);
 
 // ---- plug-ins ----

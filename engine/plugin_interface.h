@@ -40,12 +40,12 @@ extern "C" {
  * -1..1, owned by the decoder and valid until its next call. */
 typedef struct TunelarkPcm {
     const float* samples;
-    long frames;        /* 0: feed more bytes; -1: the stream cannot go on */
-    int rate;           /* Hz, of these samples */
-    int channels;       /* 1..8 */
-    int streamChanged;  /* nonzero: these are the first samples of a new song
-                           (a new logical stream of a chained stream); the
-                           first song of a stream is not a change */
+    long frames;       /* 0: feed more bytes; -1: the stream cannot go on */
+    int rate;          /* Hz, of these samples */
+    int channels;      /* 1..8 */
+    int streamChanged; /* nonzero: these are the first samples of a new song
+                          (a new logical stream of a chained stream); the
+                          first song of a stream is not a change */
 } TunelarkPcm;
 
 typedef struct TunelarkDecoderOps {
@@ -84,11 +84,11 @@ typedef struct TunelarkDecoderOps {
 typedef struct TunelarkFetched {
     const unsigned char* data;
     size_t size;
-    const char* contentType;  /* lower case, parameters removed */
-    const char* url;          /* after redirects: the base of relative URLs */
+    const char* contentType; /* lower case, parameters removed */
+    const char* url;         /* after redirects: the base of relative URLs */
 } TunelarkFetched;
 
-typedef struct TunelarkSourceHost TunelarkSourceHost;  /* the engine's, opaque */
+typedef struct TunelarkSourceHost TunelarkSourceHost; /* the engine's, opaque */
 
 /* What a source may ask of the engine; every call from the thread run() was
  * called on. A nonzero "stop" answer means the stream is being freed (or
@@ -97,8 +97,7 @@ typedef struct TunelarkHostOps {
     /* GETs url (http and https only, the station's redirects, TLS checks
      * and time-outs); a body over maxBytes, or not whole within timeLimitMs
      * (0: no limit), fails. 0 or an error code (TUNELARK_ERROR_STOPPED). */
-    int (*fetch)(TunelarkSourceHost* host, const char* url, size_t maxBytes, int timeLimitMs,
-                 TunelarkFetched* out);
+    int (*fetch)(TunelarkSourceHost* host, const char* url, size_t maxBytes, int timeLimitMs, TunelarkFetched* out);
     /* Decoded audio of the type ctype; waits for room. Nonzero: stop. */
     int (*audio)(TunelarkSourceHost* host, const TunelarkPcm* pcm, uint32_t ctype);
     /* Received stream bytes, in the form a recording of them plays (for
@@ -125,23 +124,23 @@ typedef struct TunelarkSourceOps {
      * segment), otherwise why it could not go on. `body` is the claimed
      * playlist, whole when `whole` is nonzero (else the source fetches it
      * again). Runs on the stream's download thread. */
-    int (*run)(const TunelarkHostOps* host, TunelarkSourceHost* context, const char* url,
-               const unsigned char* body, size_t size, int whole);
+    int (*run)(const TunelarkHostOps* host, TunelarkSourceHost* context, const char* url, const unsigned char* body,
+               size_t size, int whole);
 } TunelarkSourceOps;
 
 typedef struct TunelarkPluginFormat {
-    uint32_t ctype;            /* the channel type code streams of it get */
-    const char* name;          /* "AAC stream" */
-    const char* extensions;    /* "*.aac;*.adts" */
-    const char* contentTypes;  /* the HTTP Content-Types that announce it,
-                                  ';'-separated lower case, "" for none */
-    const TunelarkDecoderOps* decoder;  /* exactly one of decoder and source */
+    uint32_t ctype;                    /* the channel type code streams of it get */
+    const char* name;                  /* "AAC stream" */
+    const char* extensions;            /* "*.aac;*.adts" */
+    const char* contentTypes;          /* the HTTP Content-Types that announce it,
+                                          ';'-separated lower case, "" for none */
+    const TunelarkDecoderOps* decoder; /* exactly one of decoder and source */
     const TunelarkSourceOps* source;
 } TunelarkPluginFormat;
 
 typedef struct TunelarkPlugin {
-    uint32_t interfaceVersion;  /* TUNELARK_PLUGIN_INTERFACE_VERSION */
-    uint32_t version;           /* the plug-in's own, 0xAABBCCDD: A.B.C.D */
+    uint32_t interfaceVersion; /* TUNELARK_PLUGIN_INTERFACE_VERSION */
+    uint32_t version;          /* the plug-in's own, 0xAABBCCDD: A.B.C.D */
     uint32_t formatCount;
     const TunelarkPluginFormat* formats;
 } TunelarkPlugin;

@@ -48,8 +48,10 @@ public:
 
     void doAction(const QString& action) override {
         if (!widget()->isEnabled()) return;
-        if (action == pressAction() || action == toggleAction()) button()->click();
-        else QAccessibleWidget::doAction(action);
+        if (action == pressAction() || action == toggleAction())
+            button()->click();
+        else
+            QAccessibleWidget::doAction(action);
     }
 
 private:
@@ -135,7 +137,8 @@ QAccessibleInterface* accessibleFor(const QString&, QObject* object) {
         return new CheckableButtonAccessible(widget, QAccessible::RadioButton);
     if (role == QLatin1String("check") && qobject_cast<QAbstractButton*>(widget))
         return new CheckableButtonAccessible(widget, QAccessible::CheckBox);
-    if (role == QLatin1String("trackbar") && qobject_cast<QAbstractSlider*>(widget)) return new TrackbarAccessible(widget);
+    if (role == QLatin1String("trackbar") && qobject_cast<QAbstractSlider*>(widget))
+        return new TrackbarAccessible(widget);
     if (role == QLatin1String("dialog")) return new DialogAccessible(widget);
     if (role == QLatin1String("notification")) return new NotificationAccessible(widget);
     return nullptr;

@@ -201,8 +201,10 @@ Outcome modelMessage(ControlModel& c, UINT message, WPARAM w, LPARAM l) {
 // Runs at once on the dialog's thread (as Win32 runs a message sent by the
 // window's own thread), else queued behind the updates sent before it.
 void onGuiThreadInOrder(const std::shared_ptr<ControlModel>& c, void (*action)(ControlModel&)) {
-    if (onGuiThread()) action(*c);
-    else postToGui([c, action] { action(*c); });
+    if (onGuiThread())
+        action(*c);
+    else
+        postToGui([c, action] { action(*c); });
 }
 
 }  // namespace

@@ -116,8 +116,7 @@ public:
 protected:
     // A row can only be chosen, never deselected: Win32 single-selection
     // lists have no Ctrl+click and no click into empty space.
-    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
-                                                         const QEvent* event) const override {
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index, const QEvent* event) const override {
         if (!index.isValid()) return QItemSelectionModel::NoUpdate;
         const auto flags = QListWidget::selectionCommand(index, event);
         return (flags & QItemSelectionModel::Deselect) ? QItemSelectionModel::NoUpdate : flags;
@@ -158,8 +157,14 @@ protected:
 private:
     static bool movesCaret(const QKeyEvent& event) {
         switch (event.key()) {
-        case Qt::Key_Up: case Qt::Key_Down: case Qt::Key_Left: case Qt::Key_Right:
-        case Qt::Key_Home: case Qt::Key_End: case Qt::Key_PageUp: case Qt::Key_PageDown:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
             return event.modifiers() == Qt::NoModifier || event.modifiers() == Qt::KeypadModifier;
         default:
             return false;
@@ -167,8 +172,10 @@ private:
     }
 
     void setCaret(int row) {
-        if (hasFocus()) setCurrentRow(row, QItemSelectionModel::NoUpdate);
-        else caretRow_ = row;
+        if (hasFocus())
+            setCurrentRow(row, QItemSelectionModel::NoUpdate);
+        else
+            caretRow_ = row;
     }
 
     void showCaret() {
@@ -206,14 +213,22 @@ private:
 
 int trackbarCode(int sliderAction) {
     switch (sliderAction) {
-    case QAbstractSlider::SliderSingleStepAdd: return TB_LINEDOWN;
-    case QAbstractSlider::SliderSingleStepSub: return TB_LINEUP;
-    case QAbstractSlider::SliderPageStepAdd: return TB_PAGEDOWN;
-    case QAbstractSlider::SliderPageStepSub: return TB_PAGEUP;
-    case QAbstractSlider::SliderToMinimum: return TB_TOP;
-    case QAbstractSlider::SliderToMaximum: return TB_BOTTOM;
-    case QAbstractSlider::SliderMove: return TB_THUMBTRACK;
-    default: return -1;
+    case QAbstractSlider::SliderSingleStepAdd:
+        return TB_LINEDOWN;
+    case QAbstractSlider::SliderSingleStepSub:
+        return TB_LINEUP;
+    case QAbstractSlider::SliderPageStepAdd:
+        return TB_PAGEDOWN;
+    case QAbstractSlider::SliderPageStepSub:
+        return TB_PAGEUP;
+    case QAbstractSlider::SliderToMinimum:
+        return TB_TOP;
+    case QAbstractSlider::SliderToMaximum:
+        return TB_BOTTOM;
+    case QAbstractSlider::SliderMove:
+        return TB_THUMBTRACK;
+    default:
+        return -1;
     }
 }
 
@@ -289,7 +304,7 @@ protected:
 
     void keyReleaseEvent(QKeyEvent* event) override {
         QSlider::keyReleaseEvent(event);
-        static const int keys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down,
+        static const int keys[] = {Qt::Key_Left,   Qt::Key_Right,    Qt::Key_Up,   Qt::Key_Down,
                                    Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End};
         if (!event->isAutoRepeat() && std::find(std::begin(keys), std::end(keys), event->key()) != std::end(keys))
             moved(TB_ENDTRACK);
@@ -349,8 +364,7 @@ QWidget* createWidget(const ControlLink& link, QWidget* parent, QSize base) {
     case ControlKind::PushButton: {
         auto* button = new QPushButton(parent);
         button->setAutoDefault(false);
-        QObject::connect(button, &QPushButton::clicked, button,
-                         [link] { userClicked(*link.dialog, *link.model); });
+        QObject::connect(button, &QPushButton::clicked, button, [link] { userClicked(*link.dialog, *link.model); });
         return button;
     }
     case ControlKind::StaticText:
@@ -364,8 +378,7 @@ QWidget* createWidget(const ControlLink& link, QWidget* parent, QSize base) {
         QAbstractButton* button = t.kind == ControlKind::RadioButton
                                       ? static_cast<QAbstractButton*>(new RadioButtonWidget(link, parent))
                                       : new CheckBoxWidget(link, parent);
-        QObject::connect(button, &QAbstractButton::clicked, button,
-                         [link] { userClicked(*link.dialog, *link.model); });
+        QObject::connect(button, &QAbstractButton::clicked, button, [link] { userClicked(*link.dialog, *link.model); });
         return button;
     }
     case ControlKind::GroupBox:
@@ -388,13 +401,14 @@ Qt::FocusPolicy focusPolicy(const ControlTemplate& t) {
 void showStatic(StaticTextWidget* label, const ControlTemplate& t, const ControlState& s) {
     const QString text = staticDisplayText(s.text, t.style & SS_NOPREFIX);
     // The load text is rewritten 20 times a second, mostly with what it says already.
-    if (text == label->text() && !label->accessibleName().isEmpty())
-        return;
+    if (text == label->text() && !label->accessibleName().isEmpty()) return;
     label->showText(text);
     if (t.announcesChanges) announceText(label, text);
     // Screen readers read a static by what it says now.
-    if (text.isEmpty() && t.accessibleName) label->setAccessibleName(QString::fromUtf8(t.accessibleName));
-    else label->setAccessibleName(text);
+    if (text.isEmpty() && t.accessibleName)
+        label->setAccessibleName(QString::fromUtf8(t.accessibleName));
+    else
+        label->setAccessibleName(text);
 }
 
 void showState(ControlModel& c, const ControlState& s, bool itemsChanged) {

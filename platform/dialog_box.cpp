@@ -79,7 +79,8 @@ std::shared_ptr<DialogState> createDialog(LPCSTR name, DLGPROC proc, bool modal)
 
 bool initDialog(DialogState& d, LPARAM initParam) {
     ControlModel* focus = firstTabStop(d);
-    const INT_PTR setFocus = callDialogProc(d, WM_INITDIALOG, reinterpret_cast<WPARAM>(focus ? focus->hwnd : nullptr), initParam);
+    const INT_PTR setFocus =
+        callDialogProc(d, WM_INITDIALOG, reinterpret_cast<WPARAM>(focus ? focus->hwnd : nullptr), initParam);
     if (d.ended || d.destroyed) return false;
     runPendingOps();
     if (setFocus && focus) focusControlWidget(*focus);

@@ -72,8 +72,10 @@ void userChoseRadio(DialogState& d, ControlModel& c) {
     for (size_t i = first; i < d.controls.size(); ++i) {
         ControlModel& member = *d.controls[i];
         if (i > first && startsGroup(member)) break;
-        if (&member == &c) setCheck(member, BST_CHECKED);
-        else if (isAutoRadio(member)) setCheck(member, BST_UNCHECKED);
+        if (&member == &c)
+            setCheck(member, BST_CHECKED);
+        else if (isAutoRadio(member))
+            setCheck(member, BST_UNCHECKED);
     }
 }
 

@@ -10,7 +10,7 @@ namespace platform {
 enum class ControlKind { ListBox, PushButton, StaticText, Trackbar, ProgressBar, RadioButton, CheckBox, GroupBox };
 
 struct ControlTemplate {
-    int id;               // -1 for a control that is never addressed
+    int id;  // -1 for a control that is never addressed
     ControlKind kind;
     const char* caption;  // Windows-1251 or UTF-8 bytes; nullptr for none
     DWORD style;          // WS_*, SS_*, BS_*, LBS_*, TBS_*, PBS_* bits
@@ -30,8 +30,8 @@ struct DialogTemplate {
     const char* title;
     DWORD style;
     DWORD exStyle;
-    int cx, cy;               // dialog units
-    const char* fontName;     // "MS Shell Dlg": the platform's dialog font stands in
+    int cx, cy;            // dialog units
+    const char* fontName;  // "MS Shell Dlg": the platform's dialog font stands in
     int fontPointSize;
     const ControlTemplate* controls;  // template order = tab order = z-order
     int controlCount;

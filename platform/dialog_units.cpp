@@ -3,16 +3,16 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 
-#include <cstring>
 #include <strings.h>
+#include <cstring>
 
 namespace platform::detail {
 
 namespace {
 
 bool isShellFontName(const char* name) {
-    return !name || !*name || strcasecmp(name, "MS Shell Dlg") == 0 ||
-           strcasecmp(name, "MS Shell Dlg 2") == 0 || strcasecmp(name, "MS Sans Serif") == 0;
+    return !name || !*name || strcasecmp(name, "MS Shell Dlg") == 0 || strcasecmp(name, "MS Shell Dlg 2") == 0 ||
+           strcasecmp(name, "MS Sans Serif") == 0;
 }
 
 int mulDiv(int value, int numerator, int denominator) {
@@ -32,7 +32,8 @@ QFont dialogFont(const DialogTemplate& t) {
 
 QSize dialogBaseUnits(const QFont& font) {
     const QFontMetrics metrics(font);
-    const int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return QSize((letters / 26 + 1) / 2, metrics.height());
 }
 

@@ -22,7 +22,8 @@ namespace {
 
 class DialogWindow final : public QWidget {
 public:
-    explicit DialogWindow(std::shared_ptr<DialogState> d) : QWidget(nullptr, windowFlags(*d->templ)), dialog_(std::move(d)) {
+    explicit DialogWindow(std::shared_ptr<DialogState> d)
+        : QWidget(nullptr, windowFlags(*d->templ)), dialog_(std::move(d)) {
         markAsDialog(this);
     }
 

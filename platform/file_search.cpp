@@ -20,8 +20,10 @@ std::string toFnmatchPattern(const std::string& pattern) {
     if (pattern == "*.*") return "*";
     std::string out;
     for (char c : pattern) {
-        if (c == '[') out += "[[]";
-        else out += c;
+        if (c == '[')
+            out += "[[]";
+        else
+            out += c;
     }
     return out;
 }

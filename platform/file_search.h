@@ -15,4 +15,3 @@ std::vector<std::string> findFiles(const std::string& dir, const std::string& pa
 
 // The program calls it by its bare name, like the Win32 calls.
 using platform::findFiles;
-

@@ -14,7 +14,9 @@ namespace platform::detail {
 
 namespace {
 
-OpQueue& queue() { return opQueue(); }
+OpQueue& queue() {
+    return opQueue();
+}
 
 std::atomic<QObject*> dispatcher{nullptr};
 
@@ -26,7 +28,8 @@ thread_local int drainDepth = 0;
 
 void postDrainEvent() {
     if (QObject* target = dispatcher.load())
-        QMetaObject::invokeMethod(target, [] { runPendingOps(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            target, [] { runPendingOps(); }, Qt::QueuedConnection);
 }
 
 // Makes sure a drain event is on its way while ops wait, so that a nested

@@ -52,35 +52,54 @@ private:
 
 QMessageBox::StandardButtons buttonsFor(UINT type) {
     switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL: return QMessageBox::Ok | QMessageBox::Cancel;
-    case MB_ABORTRETRYIGNORE: return QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
-    case MB_YESNOCANCEL: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-    case MB_YESNO: return QMessageBox::Yes | QMessageBox::No;
-    case MB_RETRYCANCEL: return QMessageBox::Retry | QMessageBox::Cancel;
-    default: return QMessageBox::Ok;
+    case MB_OKCANCEL:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case MB_ABORTRETRYIGNORE:
+        return QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
+    case MB_YESNOCANCEL:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case MB_YESNO:
+        return QMessageBox::Yes | QMessageBox::No;
+    case MB_RETRYCANCEL:
+        return QMessageBox::Retry | QMessageBox::Cancel;
+    default:
+        return QMessageBox::Ok;
     }
 }
 
 QMessageBox::Icon iconFor(UINT type) {
     switch (type & MB_ICONMASK) {
-    case MB_ICONERROR: return QMessageBox::Critical;
-    case MB_ICONQUESTION: return QMessageBox::Question;
-    case MB_ICONWARNING: return QMessageBox::Warning;
-    case MB_ICONINFORMATION: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+    case MB_ICONERROR:
+        return QMessageBox::Critical;
+    case MB_ICONQUESTION:
+        return QMessageBox::Question;
+    case MB_ICONWARNING:
+        return QMessageBox::Warning;
+    case MB_ICONINFORMATION:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
     }
 }
 
 int resultOf(int button) {
     switch (button) {
-    case QMessageBox::Ok: return IDOK;
-    case QMessageBox::Cancel: return IDCANCEL;
-    case QMessageBox::Abort: return IDABORT;
-    case QMessageBox::Retry: return IDRETRY;
-    case QMessageBox::Ignore: return IDIGNORE;
-    case QMessageBox::Yes: return IDYES;
-    case QMessageBox::No: return IDNO;
-    default: return 0;
+    case QMessageBox::Ok:
+        return IDOK;
+    case QMessageBox::Cancel:
+        return IDCANCEL;
+    case QMessageBox::Abort:
+        return IDABORT;
+    case QMessageBox::Retry:
+        return IDRETRY;
+    case QMessageBox::Ignore:
+        return IDIGNORE;
+    case QMessageBox::Yes:
+        return IDYES;
+    case QMessageBox::No:
+        return IDNO;
+    default:
+        return 0;
     }
 }
 
@@ -108,8 +127,10 @@ void closeBoxesOf(HWND owner) {
     for (const auto& [boxOwner, box] : std::vector(shownBoxes)) {
         if (boxOwner != owner || !box) continue;
         const QList<QAbstractButton*> buttons = box->buttons();
-        if (buttons.size() == 1) buttons.front()->click();
-        else box->reject();
+        if (buttons.size() == 1)
+            buttons.front()->click();
+        else
+            box->reject();
     }
 }
 
@@ -161,8 +182,10 @@ std::atomic<MessageBoxStandIn> messageBoxStandIn{nullptr};
 namespace platform {
 
 void closeMessageBoxes(HWND owner) {
-    if (onGuiThread()) closeBoxesOf(owner);
-    else postToGui([owner] { closeBoxesOf(owner); });
+    if (onGuiThread())
+        closeBoxesOf(owner);
+    else
+        postToGui([owner] { closeBoxesOf(owner); });
 }
 
 }  // namespace platform

@@ -53,8 +53,7 @@ bool moveInRadioGroup(DialogState& d, const ControlModel& c, bool forward) {
         const size_t offset = (size_t(c.index) - first + (forward ? step : size - step)) % size;
         ControlModel& next = *d.controls[first + offset];
         QWidget* widget = next.widget.data();
-        if (!widget || !widget->isEnabled() || widget->isHidden() || widget->focusPolicy() == Qt::NoFocus)
-            continue;
+        if (!widget || !widget->isEnabled() || widget->isHidden() || widget->focusPolicy() == Qt::NoFocus) continue;
         widget->setFocus(Qt::OtherFocusReason);
         if (auto* button = qobject_cast<QAbstractButton*>(widget); button && isAutoRadio(next)) button->click();
         return true;

@@ -87,6 +87,8 @@ void SwitchToThisWindow(HWND window, BOOL) {
     auto run = [d] {
         if (d->widget && !d->destroyed) switchTo(*d->widget);
     };
-    if (onGuiThread()) run();
-    else postToGui(run);
+    if (onGuiThread())
+        run();
+    else
+        postToGui(run);
 }

@@ -40,7 +40,8 @@ void onTick(const std::weak_ptr<DialogState>& weak, UINT_PTR id, unsigned genera
         if (proc) proc(d->hwnd, WM_TIMER, id, tickCount());
         // A box's modal loop goes on dispatching the window's messages, its
         // timers' ticks among them: the meters move behind the Info box.
-        else callDialogProc(*d, WM_TIMER, id, 0);
+        else
+            callDialogProc(*d, WM_TIMER, id, 0);
     }
     if (d->widget) QCoreApplication::sendPostedEvents(d->widget, QEvent::UpdateRequest);
 }

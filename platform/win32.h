@@ -24,7 +24,7 @@ typedef uint16_t WORD;
 typedef const char* LPCSTR;
 
 struct HWND__;
-typedef HWND__* HWND;      // a dialog or a control
+typedef HWND__* HWND;  // a dialog or a control
 struct HICON__;
 typedef HICON__* HICON;
 struct HINSTANCE__;
@@ -42,8 +42,12 @@ typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 #define IS_INTRESOURCE(p) ((reinterpret_cast<uintptr_t>(p) >> 16) == 0)
 #define LOWORD(l) (static_cast<WORD>(static_cast<uintptr_t>(l) & 0xffff))
 #define HIWORD(l) (static_cast<WORD>((static_cast<uintptr_t>(l) >> 16) & 0xffff))
-#define MAKEWPARAM(lo, hi) (static_cast<WPARAM>((static_cast<DWORD>(static_cast<WORD>(lo))) | (static_cast<DWORD>(static_cast<WORD>(hi)) << 16)))
-#define MAKELPARAM(lo, hi) (static_cast<LPARAM>((static_cast<DWORD>(static_cast<WORD>(lo))) | (static_cast<DWORD>(static_cast<WORD>(hi)) << 16)))
+#define MAKEWPARAM(lo, hi)                                             \
+    (static_cast<WPARAM>((static_cast<DWORD>(static_cast<WORD>(lo))) | \
+                         (static_cast<DWORD>(static_cast<WORD>(hi)) << 16)))
+#define MAKELPARAM(lo, hi)                                             \
+    (static_cast<LPARAM>((static_cast<DWORD>(static_cast<WORD>(lo))) | \
+                         (static_cast<DWORD>(static_cast<WORD>(hi)) << 16)))
 
 // ---- messages ----
 #define WM_ACTIVATE 0x0006

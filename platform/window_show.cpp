@@ -17,8 +17,10 @@ BOOL onDialogWindow(HWND window, Op op) {
     auto run = [d, op] {
         if (d->widget && !d->destroyed) op(*d->widget);
     };
-    if (onGuiThread()) run();
-    else postToGui(run);
+    if (onGuiThread())
+        run();
+    else
+        postToGui(run);
     return TRUE;
 }
 

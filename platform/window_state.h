@@ -28,14 +28,14 @@ namespace platform::detail {
 struct DialogState;
 
 struct ControlState {
-    std::string text;                // window text, bytes as sent
-    std::vector<std::string> items;  // list box rows, bytes as sent
-    unsigned itemsVersion = 0;       // changes with every change of items
-    int curSel = LB_ERR;             // list box selection
+    std::string text;                           // window text, bytes as sent
+    std::vector<std::string> items;             // list box rows, bytes as sent
+    unsigned itemsVersion = 0;                  // changes with every change of items
+    int curSel = LB_ERR;                        // list box selection
     int rangeMin = 0, rangeMax = 100, pos = 0;  // trackbar and progress bar
-    int pageSize = 20;               // trackbar: a fifth of the range, as Win32
-    std::vector<int> tics;           // trackbar marks set by TBM_SETTIC
-    int check = BST_UNCHECKED;       // check box and radio button
+    int pageSize = 20;                          // trackbar: a fifth of the range, as Win32
+    std::vector<int> tics;                      // trackbar marks set by TBM_SETTIC
+    int check = BST_UNCHECKED;                  // check box and radio button
 };
 
 struct ControlModel {
@@ -44,10 +44,10 @@ struct ControlModel {
         if (t.caption) state.text = t.caption;
     }
 
-    const ControlTemplate& templ;  // immutable
-    const int index;               // immutable: place in the template
-    HWND hwnd = nullptr;           // immutable once published
-    HWND dialogHwnd = nullptr;     // immutable once published
+    const ControlTemplate& templ;       // immutable
+    const int index;                    // immutable: place in the template
+    HWND hwnd = nullptr;                // immutable once published
+    HWND dialogHwnd = nullptr;          // immutable once published
     std::weak_ptr<DialogState> dialog;  // immutable once published
 
     Mutex lock;
@@ -70,10 +70,10 @@ struct DialogState {
     DialogState(const DialogTemplate& t, DLGPROC dialogProc, bool isModal)
         : templ(&t), proc(dialogProc), modal(isModal), title(t.title ? t.title : "") {}
 
-    const DialogTemplate* const templ;      // immutable
-    const DLGPROC proc;                     // immutable
-    const bool modal;                       // immutable
-    HWND hwnd = nullptr;                    // immutable once published
+    const DialogTemplate* const templ;                    // immutable
+    const DLGPROC proc;                                   // immutable
+    const bool modal;                                     // immutable
+    HWND hwnd = nullptr;                                  // immutable once published
     std::vector<std::shared_ptr<ControlModel>> controls;  // immutable once published
 
     Mutex lock;
@@ -116,7 +116,11 @@ void retireWindow(HWND hwnd);
 WindowRef findWindow(HWND hwnd);
 std::shared_ptr<DialogState> findDialog(HWND hwnd);
 
-inline HWND toHwnd(LPARAM l) { return reinterpret_cast<HWND>(l); }
-inline LPARAM toLparam(HWND h) { return reinterpret_cast<LPARAM>(h); }
+inline HWND toHwnd(LPARAM l) {
+    return reinterpret_cast<HWND>(l);
+}
+inline LPARAM toLparam(HWND h) {
+    return reinterpret_cast<LPARAM>(h);
+}
 
 }  // namespace platform::detail

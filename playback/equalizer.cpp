@@ -5,9 +5,9 @@
 
 #include <cmath>
 
+#include "engine/bass.h"
 #include "state/player_state.h"
 #include "state/resource_ids.h"
-#include "engine/bass.h"
 
 namespace {
 
@@ -31,15 +31,13 @@ constexpr Preset kPresets[] = {
     {IDC_PRESET_OFF, {10, 10, 10, 20}},
 };
 
-int sliderPosition(int index)
-{
+int sliderPosition(int index) {
     return static_cast<int>(SendDlgItemMessageA(player.mainWindow, IDC_EFFECT0 + index, TBM_GETPOS, 0, 0));
 }
 
 // The top of a slider is position 0, so the top gives +10 dB and the bottom
 // -10 dB, one decibel a step.
-void applyBandGain(HFX band, int position)
-{
+void applyBandGain(HFX band, int position) {
     BASS_DX8_PARAMEQ params{};
     BASS_FXGetParameters(band, &params);
     params.fGain = static_cast<float>(10 - position);
@@ -48,23 +46,19 @@ void applyBandGain(HFX band, int position)
 
 // A logarithmic taper: the mix falls slowly near the top and steeply near the
 // bottom, where the engine's floor of -96 dB stands for no reverb at all.
-float reverbMixFor(int position)
-{
-    if (position >= kSliderBottom)
-        return -96.0f;
+float reverbMixFor(int position) {
+    if (position >= kSliderBottom) return -96.0f;
     return static_cast<float>(20.0 * std::log(1.0 - position / 20.0));
 }
 
-void applyReverbMix(HFX reverb, int position)
-{
+void applyReverbMix(HFX reverb, int position) {
     BASS_DX8_REVERB params{};
     BASS_FXGetParameters(reverb, &params);
     params.fReverbMix = reverbMixFor(position);
     BASS_FXSetParameters(reverb, &params);
 }
 
-void applySlider(const HFX* bands, HFX reverb, int index)
-{
+void applySlider(const HFX* bands, HFX reverb, int index) {
     int position = sliderPosition(index);
     if (index == kReverbSlider)
         applyReverbMix(reverb, position);
@@ -72,8 +66,7 @@ void applySlider(const HFX* bands, HFX reverb, int index)
         applyBandGain(bands[index], position);
 }
 
-void setBandCentre(HFX band, float centre)
-{
+void setBandCentre(HFX band, float centre) {
     BASS_DX8_PARAMEQ params{};
     params.fBandwidth = kBandWidth;
     params.fGain = 0.0f;
@@ -81,11 +74,9 @@ void setBandCentre(HFX band, float centre)
     BASS_FXSetParameters(band, &params);
 }
 
-const Preset* findPreset(int commandId)
-{
+const Preset* findPreset(int commandId) {
     for (const Preset& preset : kPresets)
-        if (preset.commandId == commandId)
-            return &preset;
+        if (preset.commandId == commandId) return &preset;
     return nullptr;
 }
 
@@ -98,8 +89,7 @@ const Preset* findPreset(int commandId)
 // centre and width) and write them back with its gain, for the whole stream.
 // The sliders are read once more after publishing, so a move made between
 // the first reading and the publishing still counts.
-void createStreamEffects()
-{
+void createStreamEffects() {
     HSTREAM stream = player.stream;
     HFX bands[kBandCount];
     for (int band = 0; band < kBandCount; ++band) {
@@ -107,34 +97,25 @@ void createStreamEffects()
         setBandCentre(bands[band], kBandCentre[band]);
     }
     HFX reverb = BASS_ChannelSetFX(stream, BASS_FX_DX8_REVERB, 0);
-    for (int index = 0; index <= kReverbSlider; ++index)
-        applySlider(bands, reverb, index);
-    for (int band = 0; band < kBandCount; ++band)
-        player.eqBand[band] = bands[band];
+    for (int index = 0; index <= kReverbSlider; ++index) applySlider(bands, reverb, index);
+    for (int band = 0; band < kBandCount; ++band) player.eqBand[band] = bands[band];
     player.reverbEffect = reverb;
-    for (int index = 0; index <= kReverbSlider; ++index)
-        applyEffectSlider(index);
+    for (int index = 0; index <= kReverbSlider; ++index) applyEffectSlider(index);
 }
 
 // Read-modify-write: only the one field the slider stands for changes, the
 // others keep what the engine (or createStreamEffects) gave them.
-void applyEffectSlider(int index)
-{
-    if (index < 0 || index > kReverbSlider)
-        return;
+void applyEffectSlider(int index) {
+    if (index < 0 || index > kReverbSlider) return;
     HFX bands[kBandCount];
-    for (int band = 0; band < kBandCount; ++band)
-        bands[band] = player.eqBand[band];
+    for (int band = 0; band < kBandCount; ++band) bands[band] = player.eqBand[band];
     applySlider(bands, player.reverbEffect, index);
 }
 
-void applyEffectPreset(int commandId)
-{
+void applyEffectPreset(int commandId) {
     const Preset* preset = findPreset(commandId);
-    if (!preset)
-        return;
+    if (!preset) return;
     for (int index = 0; index <= kReverbSlider; ++index)
         SendDlgItemMessageA(player.mainWindow, IDC_EFFECT0 + index, TBM_SETPOS, TRUE, preset->position[index]);
-    for (int index = 0; index <= kReverbSlider; ++index)
-        applyEffectSlider(index);
+    for (int index = 0; index <= kReverbSlider; ++index) applyEffectSlider(index);
 }

@@ -12,10 +12,10 @@
 #include <mutex>
 #include <optional>
 
-#include "state/player_state.h"
-#include "state/resource_ids.h"
 #include "playback/stream_connection.h"
 #include "state/control_update.h"
+#include "state/player_state.h"
+#include "state/resource_ids.h"
 
 namespace {
 
@@ -57,20 +57,17 @@ Clock::time_point connectedAt GUARDED_BY(player.reconnectLock);
 
 void onReconnectTimer(HWND, UINT, UINT_PTR, DWORD);
 
-ControlUpdate statusText(const char* text)
-{
+ControlUpdate statusText(const char* text) {
     return decideText(IDC_STATUS, text);
 }
 
-ControlUpdate countdownText(int seconds)
-{
+ControlUpdate countdownText(int seconds) {
     char text[32];
     std::snprintf(text, sizeof text, "reconnecting in %d s", seconds);
     return statusText(text);
 }
 
-ControlUpdate beginWaitingLocked() REQUIRES(player.reconnectLock)
-{
+ControlUpdate beginWaitingLocked() REQUIRES(player.reconnectLock) {
     phase = Phase::Waiting;
     secondsLeft = kDelays[step];
     step = std::min(step + 1, kLastStep);
@@ -80,16 +77,13 @@ ControlUpdate beginWaitingLocked() REQUIRES(player.reconnectLock)
 
 // Ends a waiting or a try under way: a try that is still connecting finds
 // its ticket outdated and frees what it made.
-void stopLocked(Phase next) REQUIRES(player.reconnectLock)
-{
-    if (phase == Phase::Waiting)
-        KillTimer(player.mainWindow, kReconnectTimer);
+void stopLocked(Phase next) REQUIRES(player.reconnectLock) {
+    if (phase == Phase::Waiting) KillTimer(player.mainWindow, kReconnectTimer);
     ++currentTicket;
     phase = next;
 }
 
-void watchLocked(HSTREAM stream) REQUIRES(player.reconnectLock)
-{
+void watchLocked(HSTREAM stream) REQUIRES(player.reconnectLock) {
     watched = stream;
     connectedAt = Clock::now();
     phase = Phase::Watching;
@@ -97,8 +91,7 @@ void watchLocked(HSTREAM stream) REQUIRES(player.reconnectLock)
 
 // Dialog thread. The copy of the address goes to the connect thread, which
 // frees it.
-void startTry()
-{
+void startTry() {
     char* url = nullptr;
     unsigned ticket = 0;
     std::optional<ControlUpdate> text;
@@ -107,8 +100,7 @@ void startTry()
         stopLocked(Phase::Trying);
         ticket = currentTicket;
         url = stationUrl ? strdup(stationUrl) : nullptr;
-        if (!url)
-            text = beginWaitingLocked();
+        if (!url) text = beginWaitingLocked();
     }
     if (text)
         sendUpdate(*text);
@@ -117,15 +109,12 @@ void startTry()
 }
 
 // Dialog thread, once a second while waiting.
-void onReconnectTimer(HWND, UINT, UINT_PTR, DWORD)
-{
+void onReconnectTimer(HWND, UINT, UINT_PTR, DWORD) {
     ControlUpdate text;
     {
         MutexLock lock(player.reconnectLock);
-        if (phase != Phase::Waiting)
-            return;
-        if (--secondsLeft > 0)
-            text = countdownText(secondsLeft);
+        if (phase != Phase::Waiting) return;
+        if (--secondsLeft > 0) text = countdownText(secondsLeft);
     }
     if (text.control)
         sendUpdate(text);
@@ -133,71 +122,60 @@ void onReconnectTimer(HWND, UINT, UINT_PTR, DWORD)
         startTry();
 }
 
-bool isReconnecting(Phase before)
-{
+bool isReconnecting(Phase before) {
     return before == Phase::Waiting || before == Phase::Trying;
 }
 
 }  // namespace
 
-void cancelReconnect()
-{
+void cancelReconnect() {
     std::optional<ControlUpdate> text;
     {
         MutexLock lock(player.reconnectLock);
-        if (isReconnecting(phase))
-            text = statusText("not playing");
+        if (isReconnecting(phase)) text = statusText("not playing");
         stopLocked(Phase::Idle);
         watched = 0;
         step = 0;
         std::free(stationUrl);
         stationUrl = nullptr;
     }
-    if (text)
-        sendUpdate(*text);
+    if (text) sendUpdate(*text);
 }
 
-void rememberStation(const char* url)
-{
+void rememberStation(const char* url) {
     char* copy = strdup(url);
     MutexLock lock(player.reconnectLock);
     std::free(stationUrl);
     stationUrl = copy;
 }
 
-void pauseReconnect()
-{
+void pauseReconnect() {
     ControlUpdate text;
     {
         MutexLock lock(player.reconnectLock);
-        if (!isReconnecting(phase))
-            return;
+        if (!isReconnecting(phase)) return;
         stopLocked(Phase::Paused);
         text = statusText("not playing");
     }
     sendUpdate(text);
 }
 
-void resumeReconnect()
-{
+void resumeReconnect() {
     {
         MutexLock lock(player.reconnectLock);
-        if (phase != Phase::Paused)
-            return;
+        if (phase != Phase::Paused) return;
         step = 0;
     }
     startTry();
 }
 
-bool reconnectTakesStream(HSTREAM stream, unsigned tryTicket)
-{
+bool reconnectTakesStream(HSTREAM stream, unsigned tryTicket) {
     ControlUpdate text;
     {
         MutexLock lock(player.reconnectLock);
         if (tryTicket == 0) {
             // Only a station chosen in the list is connected again.
-            if (stream && stationUrl)
-                watchLocked(stream);
+            if (stream && stationUrl) watchLocked(stream);
             return true;
         }
         if (tryTicket != currentTicket || phase != Phase::Trying) {
@@ -215,23 +193,19 @@ bool reconnectTakesStream(HSTREAM stream, unsigned tryTicket)
     return false;
 }
 
-void reconnectAfterEnd(DWORD channel)
-{
+void reconnectAfterEnd(DWORD channel) {
     ControlUpdate text;
     {
         MutexLock lock(player.reconnectLock);
-        if (phase != Phase::Watching || channel != watched || !stationUrl)
-            return;
+        if (phase != Phase::Watching || channel != watched || !stationUrl) return;
         watched = 0;
-        if (Clock::now() - connectedAt >= kSteadyPlay)
-            step = 0;
+        if (Clock::now() - connectedAt >= kSteadyPlay) step = 0;
         text = beginWaitingLocked();
     }
     sendUpdate(text);
 }
 
-bool reconnectWillFollow()
-{
+bool reconnectWillFollow() {
     MutexLock lock(player.reconnectLock);
     // A short answer can be downloaded to its end while the station's own
     // connect thread is still inside the create, before the stream is

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "state/player_state.h"
 #include "playback/text_line_reader.h"
+#include "state/player_state.h"
 
 namespace {
 
@@ -17,19 +17,15 @@ const int lineCapacity = 100;
 
 // fopen opens a folder for reading and only the first read fails; a device
 // or a pipe may never end. Only a plain file is a station list.
-bool isPlainFile(FILE* file)
-{
+bool isPlainFile(FILE* file) {
     struct stat info;
     return fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-StationLine parseLine(char* line)
-{
+StationLine parseLine(char* line) {
     StationLine station;
-    if (const char* http = strstr(line, "http"))
-        station.url = http;
-    if (char* comma = strchr(line, ','))
-        *comma = '\0';
+    if (const char* http = strstr(line, "http")) station.url = http;
+    if (char* comma = strchr(line, ',')) *comma = '\0';
     char entry[200];
     snprintf(entry, sizeof entry, "  %s", line);
     station.entry = entry;
@@ -38,22 +34,18 @@ StationLine parseLine(char* line)
 
 }  // namespace
 
-bool readStationFile(std::vector<StationLine>& stations)
-{
+bool readStationFile(std::vector<StationLine>& stations) {
     stations.clear();
     player.stationsFile = fopen(stationsFileName, "r");
-    if (!player.stationsFile)
-        return false;
+    if (!player.stationsFile) return false;
     bool readable = isPlainFile(player.stationsFile);
     char line[lineCapacity];
     // Every read is one entry, so that a list position is always the
     // position of the read that made it.
-    while (readable && readTextLine(line, lineCapacity, player.stationsFile))
-        stations.push_back(parseLine(line));
+    while (readable && readTextLine(line, lineCapacity, player.stationsFile)) stations.push_back(parseLine(line));
     readable = readable && !ferror(player.stationsFile);
     fclose(player.stationsFile);
     player.stationsFile = nullptr;
-    if (!readable)
-        stations.clear();
+    if (!readable) stations.clear();
     return readable;
 }

@@ -6,33 +6,29 @@
 #include <string>
 #include <vector>
 
+#include "engine/bass.h"
+#include "playback/station_file.h"
 #include "state/error_box.h"
 #include "state/player_state.h"
 #include "state/resource_ids.h"
-#include "engine/bass.h"
-#include "playback/station_file.h"
 
 namespace {
 
 // Only the first 100 lines can be looked up.
 const int lookupLimit = 100;
 
-LRESULT sendList(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
-{
+LRESULT sendList(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
     return SendDlgItemMessageA(player.mainWindow, IDC_STATIONS, message, wParam, lParam);
 }
 
-void fillList(const std::vector<StationLine>& stations)
-{
+void fillList(const std::vector<StationLine>& stations) {
     for (const StationLine& station : stations)
         sendList(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(station.entry.c_str()));
 }
 
-std::optional<std::string> listEntry(int position)
-{
+std::optional<std::string> listEntry(int position) {
     LRESULT length = sendList(LB_GETTEXTLEN, static_cast<WPARAM>(position));
-    if (position < 0 || length < 0)
-        return std::nullopt;
+    if (position < 0 || length < 0) return std::nullopt;
     std::string text(static_cast<size_t>(length) + 1, '\0');
     sendList(LB_GETTEXT, static_cast<WPARAM>(position), reinterpret_cast<LPARAM>(text.data()));
     text.resize(strlen(text.c_str()));
@@ -41,36 +37,29 @@ std::optional<std::string> listEntry(int position)
 
 // The list as shown was read from another version of the file. With no
 // list at all (nothing was ever loaded) there is nothing to compare.
-bool listIsStale(const std::vector<StationLine>& stations)
-{
+bool listIsStale(const std::vector<StationLine>& stations) {
     LRESULT count = sendList(LB_GETCOUNT);
-    if (count <= 0)
-        return false;
-    if (static_cast<size_t>(count) != stations.size())
-        return true;
+    if (count <= 0) return false;
+    if (static_cast<size_t>(count) != stations.size()) return true;
     for (size_t i = 0; i < stations.size(); ++i) {
-        if (listEntry(static_cast<int>(i)) != stations[i].entry)
-            return true;
+        if (listEntry(static_cast<int>(i)) != stations[i].entry) return true;
     }
     return false;
 }
 
 // Where an entry now stands: of several with its text, the one nearest to
 // where it stood; -1 when it is gone.
-int findEntry(const std::vector<StationLine>& stations, const std::optional<std::string>& entry, int near)
-{
+int findEntry(const std::vector<StationLine>& stations, const std::optional<std::string>& entry, int near) {
     int found = -1;
     for (int i = 0; entry && i < static_cast<int>(stations.size()); ++i) {
-        if (stations[i].entry == *entry && (found < 0 || abs(i - near) < abs(found - near)))
-            found = i;
+        if (stations[i].entry == *entry && (found < 0 || abs(i - near) < abs(found - near))) found = i;
     }
     return found;
 }
 
 // The file changed under the list: the list is read again, and the clicked
 // and the playing station keep their identity (their name), not their place.
-void reloadList(const std::vector<StationLine>& stations)
-{
+void reloadList(const std::vector<StationLine>& stations) {
     int selected = player.selectedStation;
     int playing = player.playingStation;
     std::optional<std::string> clicked = listEntry(selected);
@@ -84,8 +73,7 @@ void reloadList(const std::vector<StationLine>& stations)
 
 }  // namespace
 
-void loadStationList()
-{
+void loadStationList() {
     std::vector<StationLine> stations;
     if (!readStationFile(stations)) {
         showEngineError("Stations file not found!", BASS_ErrorGetCode());
@@ -95,19 +83,14 @@ void loadStationList()
     fillList(stations);
 }
 
-int lookupStationUrl(char** url)
-{
+int lookupStationUrl(char** url) {
     std::vector<StationLine> stations;
-    if (player.selectedStation < 0 || !readStationFile(stations))
-        return 0;
-    if (listIsStale(stations))
-        reloadList(stations);
+    if (player.selectedStation < 0 || !readStationFile(stations)) return 0;
+    if (listIsStale(stations)) reloadList(stations);
     int position = player.selectedStation;
-    if (position < 0 || position >= lookupLimit || position >= static_cast<int>(stations.size()))
-        return 0;
+    if (position < 0 || position >= lookupLimit || position >= static_cast<int>(stations.size())) return 0;
     const std::string& found = stations[static_cast<size_t>(position)].url;
-    if (found.empty())
-        return 0;
+    if (found.empty()) return 0;
     *url = strdup(found.c_str());
     return 1;
 }

@@ -2,24 +2,24 @@
 // out and starts it.
 #include "playback/stream_connection.h"
 
+#include <strings.h>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 #include <mutex>
 #include <system_error>
 #include <thread>
 
-#include "state/error_box.h"
-#include "state/player_state.h"
-#include "state/resource_ids.h"
 #include "engine/bass.h"
 #include "playback/equalizer.h"
 #include "playback/reconnect.h"
 #include "playback/stream_format.h"
 #include "playback/stream_metadata.h"
-#include "state/control_update.h"
 #include "recording/recorder.h"
+#include "state/control_update.h"
+#include "state/error_box.h"
+#include "state/player_state.h"
+#include "state/resource_ids.h"
 
 namespace {
 
@@ -32,18 +32,15 @@ thread_local unsigned myConnection = 0;
 // 0 for a connection the user made; an automatic try's ticket otherwise.
 thread_local unsigned myReconnectTry = 0;
 
-bool isLatest()
-{
+bool isLatest() {
     return myConnection == latestConnection.load();
 }
 
-void setText(int id, const char* text)
-{
+void setText(int id, const char* text) {
     SendDlgItemMessageA(player.mainWindow, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
 }
 
-void resetDisplay()
-{
+void resetDisplay() {
     HWND window = player.mainWindow;
     KillTimer(window, 0);
     SendDlgItemMessageA(window, IDC_LEVEL_LEFT, PBM_SETPOS, 0, 0);
@@ -52,8 +49,7 @@ void resetDisplay()
 
 // The status line goes through the recorder's ordered updates, as the
 // download callback's status texts do, so that no older one lands after it.
-void resetTexts()
-{
+void resetTexts() {
     sendUpdate(decideText(IDC_STATUS, "connecting..."));
     setText(IDC_URL, "");
     setText(IDC_NAME, "");
@@ -62,42 +58,34 @@ void resetTexts()
     setText(IDC_FORMAT, "");
 }
 
-DWORD creationFlags()
-{
-    if (player.speakerCount <= 2)
-        return BASS_STREAM_STATUS | BASS_STREAM_BLOCK | BASS_STREAM_AUTOFREE | BASS_SAMPLE_FX;
+DWORD creationFlags() {
+    if (player.speakerCount <= 2) return BASS_STREAM_STATUS | BASS_STREAM_BLOCK | BASS_STREAM_AUTOFREE | BASS_SAMPLE_FX;
     return BASS_SAMPLE_8BITS;
 }
 
-const char* stationTags(HSTREAM stream)
-{
+const char* stationTags(HSTREAM stream) {
     const char* tags = BASS_ChannelGetTags(stream, BASS_TAG_ICY);
     return tags ? tags : BASS_ChannelGetTags(stream, BASS_TAG_HTTP);
 }
 
-void showStationHeaders(HSTREAM stream)
-{
+void showStationHeaders(HSTREAM stream) {
     const char* tags = stationTags(stream);
     if (!tags) {
         setText(IDC_NAME, "");
         return;
     }
     for (const char* text = tags; *text; text += strlen(text) + 1) {
-        if (strncasecmp(text, "icy-name:", 9) == 0)
-            setText(IDC_NAME, text + 9);
-        if (strncasecmp(text, "icy-url:", 8) == 0)
-            setText(IDC_URL, text + 8);
+        if (strncasecmp(text, "icy-name:", 9) == 0) setText(IDC_NAME, text + 9);
+        if (strncasecmp(text, "icy-url:", 8) == 0) setText(IDC_URL, text + 8);
     }
 }
 
-void reportFailure(int code)
-{
+void reportFailure(int code) {
     sendUpdate(decideText(IDC_STATUS, "not playing"));
     showEngineError("Can't play the stream", code);
 }
 
-void registerSyncs(HSTREAM stream)
-{
+void registerSyncs(HSTREAM stream) {
     BASS_ChannelSetSync(stream, BASS_SYNC_META, 0, onTitleSync, nullptr);
     BASS_ChannelSetSync(stream, BASS_SYNC_OGG_CHANGE, 0, onTitleSync, nullptr);
     BASS_ChannelSetSync(stream, BASS_SYNC_END, 0, onEndSync, nullptr);
@@ -110,8 +98,7 @@ void registerSyncs(HSTREAM stream)
 // thread can neither free the newer stream nor write over its texts. The
 // failure box is shown outside the lock: a later station change must not
 // wait for the user to close it.
-void connectStream(void* argument)
-{
+void connectStream(void* argument) {
     char* url = static_cast<char*>(argument);
     {
         MutexLock lock(player.installLock);
@@ -143,14 +130,11 @@ void connectStream(void* argument)
         player.stream = stream;
         BASS_ChannelSetAttribute(stream, BASS_ATTRIB_VOL, player.volumePercent / 100.0f);
         createStreamEffects();
-        if (stream)
-            SetTimer(player.mainWindow, 0, 50, nullptr);
+        if (stream) SetTimer(player.mainWindow, 0, 50, nullptr);
     }
-    if (!stream)
-        reportFailure(createError);
+    if (!stream) reportFailure(createError);
     MutexLock lock(player.installLock);
-    if (!isLatest())
-        return;
+    if (!isLatest()) return;
     showStationHeaders(stream);
     declareRecordFormat(myConnection, stream);
     // The syncs go on before the first title is read: a title that arrived
@@ -163,8 +147,7 @@ void connectStream(void* argument)
     BASS_ChannelPlay(stream, FALSE);
 }
 
-bool startConnectThread(char* url, unsigned reconnectTry)
-{
+bool startConnectThread(char* url, unsigned reconnectTry) {
     unsigned number = ++latestConnection;
     followConnection(number);
     try {

@@ -2,33 +2,25 @@
 
 namespace {
 
-int readTextChar(FILE* file)
-{
+int readTextChar(FILE* file) {
     int c = getc(file);
-    if (c != '\r')
-        return c;
+    if (c != '\r') return c;
     int next = getc(file);
-    if (next == '\n')
-        return '\n';
-    if (next != EOF)
-        ungetc(next, file);
+    if (next == '\n') return '\n';
+    if (next != EOF) ungetc(next, file);
     return c;
 }
 
 }  // namespace
 
-char* readTextLine(char* buffer, int count, FILE* file)
-{
-    if (count <= 0)
-        return nullptr;
+char* readTextLine(char* buffer, int count, FILE* file) {
+    if (count <= 0) return nullptr;
     int n = 0;
     while (n < count - 1) {
         int c = readTextChar(file);
-        if (c == EOF)
-            break;
+        if (c == EOF) break;
         buffer[n++] = static_cast<char>(c);
-        if (c == '\n')
-            break;
+        if (c == '\n') break;
     }
     buffer[n] = '\0';
     return n == 0 ? nullptr : buffer;

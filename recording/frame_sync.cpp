@@ -17,29 +17,25 @@ constexpr unsigned kBitrates[2][3][15] = {
 };
 constexpr unsigned kRates[3] = {44100, 48000, 32000};
 
-FrameHeader parseAdts(const unsigned char* p)
-{
+FrameHeader parseAdts(const unsigned char* p) {
     FrameHeader header;
     unsigned rateIndex = (p[2] >> 2) & 0x0F;
     size_t length = (size_t(p[3] & 0x03) << 11) | (size_t(p[4]) << 3) | (p[5] >> 5);
     size_t headerLength = (p[1] & 0x01) ? 7 : 9;
-    if (rateIndex > 12 || length <= headerLength)
-        return header;
+    if (rateIndex > 12 || length <= headerLength) return header;
     header.length = length;
     header.adts = true;
     header.layout = (unsigned(p[1]) << 8 | (p[2] & 0xFC)) & 0x0FFC;
     return header;
 }
 
-FrameHeader parseMpeg(const unsigned char* p)
-{
+FrameHeader parseMpeg(const unsigned char* p) {
     FrameHeader header;
     unsigned version = (p[1] >> 3) & 0x03;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
     unsigned layer = 4 - ((p[1] >> 1) & 0x03);
     unsigned bitrateIndex = p[2] >> 4;
     unsigned rateIndex = (p[2] >> 2) & 0x03;
-    if (version == 1 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3)
-        return header;
+    if (version == 1 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3) return header;
     bool mpeg1 = version == 3;
     unsigned rate = kRates[rateIndex] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
     unsigned bitrate = kBitrates[mpeg1][layer - 1][bitrateIndex] * 1000;
@@ -52,32 +48,26 @@ FrameHeader parseMpeg(const unsigned char* p)
     return header;
 }
 
-bool sameStream(const FrameHeader& a, const FrameHeader& b)
-{
+bool sameStream(const FrameHeader& a, const FrameHeader& b) {
     return b.length > 0 && a.adts == b.adts && a.layout == b.layout;
 }
 
 }  // namespace
 
-FrameHeader parseFrameHeader(const unsigned char* data, size_t size)
-{
-    if (size < kHeaderBytes || data[0] != 0xFF || (data[1] & 0xE0) != 0xE0)
-        return {};
+FrameHeader parseFrameHeader(const unsigned char* data, size_t size) {
+    if (size < kHeaderBytes || data[0] != 0xFF || (data[1] & 0xE0) != 0xE0) return {};
     unsigned layerBits = (data[1] >> 1) & 0x03;
-    if (layerBits == 0)
-        return (data[1] & 0xF0) == 0xF0 ? parseAdts(data) : FrameHeader{};
+    if (layerBits == 0) return (data[1] & 0xF0) == 0xF0 ? parseAdts(data) : FrameHeader{};
     return parseMpeg(data);
 }
 
-size_t findFrameSync(const unsigned char* data, size_t size)
-{
+size_t findFrameSync(const unsigned char* data, size_t size) {
     // A frame whose follower lies past the bytes is taken only when no
     // confirmed one is found: a sync pattern inside audio data is common.
     size_t unconfirmed = size;
     for (size_t i = 0; i + kHeaderBytes <= size; ++i) {
         FrameHeader header = parseFrameHeader(data + i, size - i);
-        if (header.length == 0)
-            continue;
+        if (header.length == 0) continue;
         size_t next = i + header.length;
         if (next + kHeaderBytes > size)
             unconfirmed = std::min(unconfirmed, i);
@@ -87,7 +77,6 @@ size_t findFrameSync(const unsigned char* data, size_t size)
     return unconfirmed;
 }
 
-std::string frameExtension(const FrameHeader& header)
-{
+std::string frameExtension(const FrameHeader& header) {
     return header.adts ? "aac" : "mp3";
 }

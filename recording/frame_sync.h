@@ -6,9 +6,9 @@
 #include <string>
 
 struct FrameHeader {
-    size_t length = 0;      // the whole frame, header included
-    bool adts = false;      // AAC in ADTS; otherwise MPEG audio (MP3, MP2, MP1)
-    unsigned layout = 0;    // version, layer and rate bits that stay the same for one stream
+    size_t length = 0;    // the whole frame, header included
+    bool adts = false;    // AAC in ADTS; otherwise MPEG audio (MP3, MP2, MP1)
+    unsigned layout = 0;  // version, layer and rate bits that stay the same for one stream
 };
 
 // The header starting at data (at least 7 bytes must be there); length 0 when

@@ -48,8 +48,8 @@ private:
     void addPacketBytes(const unsigned char* data, size_t size, bool ends);
 
     std::string headers_;
-    std::string packet_;        // the packet being gathered (first two only)
-    std::string comments_;      // the comment packet, once whole
+    std::string packet_;    // the packet being gathered (first two only)
+    std::string comments_;  // the comment packet, once whole
     int packetsDone_ = 0;
     int packetsNeeded_ = 0;
     bool opus_ = false;

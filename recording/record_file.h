@@ -2,9 +2,9 @@
 // caller to hold player.recordLock.
 #pragma once
 
-#include "state/player_state.h"
 #include <cstddef>
 #include <string>
+#include "state/player_state.h"
 
 // Opens the file the next block goes to, making the record folder first if
 // it is missing: for MP3 and AAC "NN-stem.<ext>" named after the held title,

@@ -1,12 +1,11 @@
 #include <cstdio>
 #include <string>
 
-#include "state/player_state.h"
 #include "recording/record_folder.h"
 #include "recording/recorder.h"
+#include "state/player_state.h"
 
-bool buildRecordPath(int& folderError)
-{
+bool buildRecordPath(int& folderError) {
     std::string folder = recordFolder();
     // A relative folder would put recordings wherever the player was started.
     if (folder.empty() || folder[0] != '/' || folder.size() >= sizeof player.recordPath) {

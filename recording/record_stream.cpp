@@ -3,8 +3,7 @@
 // Never destroyed, like the player's state: a download thread may outlive exit.
 RecordStream& recordStream = *new RecordStream;
 
-void resetRecordStreamLocked(const std::string& stationName)
-{
+void resetRecordStreamLocked(const std::string& stationName) {
     recordStream = RecordStream();
     recordStream.stationName = stationName;
 }

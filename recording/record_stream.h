@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "state/player_state.h"
 #include "recording/ogg_pages.h"
+#include "state/player_state.h"
 
 enum class RecordKind {
     Unknown,  // not yet found: written as it comes
@@ -27,19 +27,19 @@ struct RecordStream {
     // A new song while a frame file is open: cut at the next frame.
     bool cutPending = false;
     size_t cutSearched = 0;
-    std::string heldBack;           // not yet written: may begin a frame
+    std::string heldBack;  // not yet written: may begin a frame
     OggPageSplitter pages;
     OggLink link;
     bool lastPageBos = false;
 
     // The piece being written (player.recordFile).
-    std::string folder;             // where it lies, ending in '/'
-    bool scratch = false;           // written as r.tmp, named when closed
-    std::string pieceTitle;         // what a scratch piece is named after
+    std::string folder;      // where it lies, ending in '/'
+    bool scratch = false;    // written as r.tmp, named when closed
+    std::string pieceTitle;  // what a scratch piece is named after
     std::string pieceExtension;
     uint64_t written = 0;
-    bool adoptTitle = false;        // begun before the connection's first title
-    int failure = 0;                // errno of a failed open or write
+    bool adoptTitle = false;  // begun before the connection's first title
+    int failure = 0;          // errno of a failed open or write
 };
 
 extern RecordStream& recordStream GUARDED_BY(player.recordLock);

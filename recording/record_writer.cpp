@@ -17,16 +17,13 @@ constexpr size_t kMaxSniff = 64 * 1024;
 constexpr size_t kMaxCutSearch = 64 * 1024;
 constexpr size_t kMaxStationName = 200;
 
-bool hasOggPage(const unsigned char* data, size_t size)
-{
+bool hasOggPage(const unsigned char* data, size_t size) {
     for (size_t i = 0; i + 5 < size; ++i)
-        if (std::memcmp(data + i, "OggS", 4) == 0 && data[i + 4] == 0)
-            return true;
+        if (std::memcmp(data + i, "OggS", 4) == 0 && data[i + 4] == 0) return true;
     return false;
 }
 
-void findKindLocked(const unsigned char* data, size_t size) REQUIRES(player.recordLock)
-{
+void findKindLocked(const unsigned char* data, size_t size) REQUIRES(player.recordLock) {
     RecordStream& stream = recordStream;
     if (hasOggPage(data, size)) {
         stream.kind = RecordKind::Ogg;
@@ -39,20 +36,16 @@ void findKindLocked(const unsigned char* data, size_t size) REQUIRES(player.reco
         return;
     }
     stream.unknownBytes += size;
-    if (stream.unknownBytes > kMaxSniff)
-        stream.kind = RecordKind::Other;
+    if (stream.unknownBytes > kMaxSniff) stream.kind = RecordKind::Other;
 }
 
 // Opens a file unless one is open; false when there is none to write to.
-bool ensureFileLocked() REQUIRES(player.recordLock)
-{
-    if (!player.recordFile)
-        openRecordFileLocked();
+bool ensureFileLocked() REQUIRES(player.recordLock) {
+    if (!player.recordFile) openRecordFileLocked();
     return player.recordFile != nullptr;
 }
 
-void receiveOggPieceLocked(const OggPiece& piece) REQUIRES(player.recordLock)
-{
+void receiveOggPieceLocked(const OggPiece& piece) REQUIRES(player.recordLock) {
     RecordStream& stream = recordStream;
     bool linkStart = piece.page && piece.bos && !stream.lastPageBos;
     stream.lastPageBos = piece.page && piece.bos;
@@ -65,19 +58,16 @@ void receiveOggPieceLocked(const OggPiece& piece) REQUIRES(player.recordLock)
     if (player.recordEnabled && !player.recordFile && piece.page && ensureFileLocked() && !linkStart)
         writeRecordLocked(stream.link.headerPages().data(), stream.link.headerPages().size());
     stream.link.add(piece);
-    if (player.recordEnabled && player.recordFile)
-        writeRecordLocked(piece.bytes.data(), piece.bytes.size());
+    if (player.recordEnabled && player.recordFile) writeRecordLocked(piece.bytes.data(), piece.bytes.size());
 }
 
 // While a cut waits for a frame, the last bytes of each block are held back:
 // a frame header may begin in them and end in the next block.
 constexpr size_t kHeldBack = 6;
 
-void receiveFramesLocked(const unsigned char* data, size_t size) REQUIRES(player.recordLock)
-{
+void receiveFramesLocked(const unsigned char* data, size_t size) REQUIRES(player.recordLock) {
     RecordStream& stream = recordStream;
-    if (!player.recordEnabled)
-        return;
+    if (!player.recordEnabled) return;
     if (player.recordFile && stream.cutPending) {
         std::string bytes = std::move(stream.heldBack);
         stream.heldBack.clear();
@@ -91,13 +81,10 @@ void receiveFramesLocked(const unsigned char* data, size_t size) REQUIRES(player
             stream.heldBack = bytes.substr(bytes.size() - keep);
             return;
         }
-        if (sync == bytes.size())
-            sync = 0;
-        if (!writeRecordLocked(all, sync))
-            return;
+        if (sync == bytes.size()) sync = 0;
+        if (!writeRecordLocked(all, sync)) return;
         closeRecordFileLocked();
-        if (ensureFileLocked())
-            writeRecordLocked(all + sync, bytes.size() - sync);
+        if (ensureFileLocked()) writeRecordLocked(all + sync, bytes.size() - sync);
         return;
     }
     size_t from = 0;
@@ -105,51 +92,40 @@ void receiveFramesLocked(const unsigned char* data, size_t size) REQUIRES(player
         // A file begins with a whole frame: the bytes before the first one
         // are the end of a frame recording never had.
         from = findFrameSync(data, size);
-        if (from == size)
-            return;
+        if (from == size) return;
     }
-    if (ensureFileLocked())
-        writeRecordLocked(data + from, size - from);
+    if (ensureFileLocked()) writeRecordLocked(data + from, size - from);
 }
 
 }  // namespace
 
-void receiveBlockLocked(const unsigned char* data, size_t size)
-{
+void receiveBlockLocked(const unsigned char* data, size_t size) {
     RecordStream& stream = recordStream;
-    if (stream.kind == RecordKind::Unknown)
-        findKindLocked(data, size);
+    if (stream.kind == RecordKind::Unknown) findKindLocked(data, size);
     switch (stream.kind) {
     case RecordKind::Ogg:
-        for (const OggPiece& piece : stream.pages.feed(data, size))
-            receiveOggPieceLocked(piece);
+        for (const OggPiece& piece : stream.pages.feed(data, size)) receiveOggPieceLocked(piece);
         break;
     case RecordKind::Frames:
         receiveFramesLocked(data, size);
         break;
     case RecordKind::Other:
     case RecordKind::Unknown:  // written as it comes while the kind is looked for
-        if (player.recordEnabled && ensureFileLocked())
-            writeRecordLocked(data, size);
+        if (player.recordEnabled && ensureFileLocked()) writeRecordLocked(data, size);
         break;
     }
 }
 
-void flushHeldBytesLocked()
-{
+void flushHeldBytesLocked() {
     std::string held = recordStream.pages.takeHeld();
-    if (player.recordEnabled && player.recordFile)
-        writeRecordLocked(held.data(), held.size());
+    if (player.recordEnabled && player.recordFile) writeRecordLocked(held.data(), held.size());
 }
 
-void readStationHeadersLocked(const char* texts)
-{
+void readStationHeadersLocked(const char* texts) {
     for (const char* text = texts; *text; text += std::strlen(text) + 1) {
-        if (strncasecmp(text, "icy-name:", 9) != 0 && strncasecmp(text, "ice-name:", 9) != 0)
-            continue;
+        if (strncasecmp(text, "icy-name:", 9) != 0 && strncasecmp(text, "ice-name:", 9) != 0) continue;
         std::string name = text + 9;
         name.erase(0, name.find_first_not_of(" \t"));
-        if (!name.empty())
-            recordStream.stationName = name.substr(0, kMaxStationName);
+        if (!name.empty()) recordStream.stationName = name.substr(0, kMaxStationName);
     }
 }

@@ -6,36 +6,32 @@
 #include <string>
 #include <utility>
 
-#include "state/player_state.h"
-#include "state/resource_ids.h"
-#include "state/control_update.h"
-#include "state/upward_calls.h"
 #include "recording/record_file.h"
 #include "recording/record_sources.h"
 #include "recording/record_stream.h"
 #include "recording/record_writer.h"
+#include "state/control_update.h"
+#include "state/player_state.h"
+#include "state/resource_ids.h"
+#include "state/upward_calls.h"
 
 namespace {
 
-void clearHeldTitleLocked() REQUIRES(player.recordLock)
-{
+void clearHeldTitleLocked() REQUIRES(player.recordLock) {
     std::free(player.currentTitle);
     player.currentTitle = nullptr;
 }
 
-bool isFollowedLocked(void* user) REQUIRES(player.recordLock)
-{
+bool isFollowedLocked(void* user) REQUIRES(player.recordLock) {
     return user == connectionUser(player.recordConnection);
 }
 
 // A recording that cannot be written (full disk, read-only or missing
 // folder) is switched off and the mark cleared, and the status line says
 // why: going on would only make an empty file for every new song.
-void stopOnFailureLocked(ControlUpdate& mark, ControlUpdate& status) REQUIRES(player.recordLock)
-{
+void stopOnFailureLocked(ControlUpdate& mark, ControlUpdate& status) REQUIRES(player.recordLock) {
     int failure = recordStream.failure;
-    if (failure == 0)
-        return;
+    if (failure == 0) return;
     recordStream.failure = 0;
     closeRecordFileLocked();
     player.recordEnabled = 0;
@@ -49,12 +45,10 @@ void stopOnFailureLocked(ControlUpdate& mark, ControlUpdate& status) REQUIRES(pl
 // Recording is switched off by the end of the download, and the mark
 // follows; unless the station will be connected again by itself: then it
 // stays armed, and the return goes into a file of its own.
-ControlUpdate endRecordingLocked() REQUIRES(player.recordLock)
-{
+ControlUpdate endRecordingLocked() REQUIRES(player.recordLock) {
     flushHeldBytesLocked();
     closeRecordFileLocked();
-    if (reconnectWillFollowCall && reconnectWillFollowCall())
-        return {};
+    if (reconnectWillFollowCall && reconnectWillFollowCall()) return {};
     player.recordEnabled = 0;
     return decideCheck(IDC_REC, false);
 }
@@ -65,14 +59,12 @@ ControlUpdate endRecordingLocked() REQUIRES(player.recordLock)
 // the end of a download never leaves an empty recording behind. The status
 // text is decided under the lock too: a newer connection's "connecting..."
 // is decided later, so a stale status can never overwrite it.
-void onDownloadBlock(const void* buffer, DWORD length, void* user)
-{
+void onDownloadBlock(const void* buffer, DWORD length, void* user) {
     ControlUpdate status;
     ControlUpdate mark;
     {
         MutexLock lock(player.recordLock);
-        if (!isFollowedLocked(user))
-            return;
+        if (!isFollowedLocked(user)) return;
         if (buffer && length == 0) {
             status = decideText(IDC_STATUS, static_cast<const char*>(buffer));
             readStationHeadersLocked(static_cast<const char*>(buffer));
@@ -87,8 +79,7 @@ void onDownloadBlock(const void* buffer, DWORD length, void* user)
     sendUpdate(mark);
 }
 
-void followConnection(unsigned number)
-{
+void followConnection(unsigned number) {
     std::string name = selectedStationName();
     MutexLock lock(player.recordLock);
     player.recordConnection = number;
@@ -96,13 +87,11 @@ void followConnection(unsigned number)
     resetRecordStreamLocked(name);
 }
 
-void endSongLocked(const std::optional<std::string>& title)
-{
+void endSongLocked(const std::optional<std::string>& title) {
     RecordStream& stream = recordStream;
     bool first = !stream.titleSeen;
     stream.titleSeen = true;
-    if (!player.recordFile)
-        return;
+    if (!player.recordFile) return;
     // The connection's first title is the song already being recorded: it
     // names a piece begun without a name, and goes on with one begun under
     // the same title (a return after a reconnect).
@@ -111,11 +100,9 @@ void endSongLocked(const std::optional<std::string>& title)
             nameScratchPieceLocked(title.value_or(""));
             return;
         }
-        if (title && *title == stream.pieceTitle)
-            return;
+        if (title && *title == stream.pieceTitle) return;
     }
-    if (stream.kind == RecordKind::Ogg)
-        return;  // cut at the next song's first page instead
+    if (stream.kind == RecordKind::Ogg) return;  // cut at the next song's first page instead
     if (stream.kind == RecordKind::Frames) {
         stream.cutPending = true;
         stream.cutSearched = 0;
@@ -124,16 +111,13 @@ void endSongLocked(const std::optional<std::string>& title)
     closeRecordFileLocked();
 }
 
-void declareRecordFormat(unsigned connection, HSTREAM stream)
-{
+void declareRecordFormat(unsigned connection, HSTREAM stream) {
     std::string extension = streamTypeExtension(stream);
     MutexLock lock(player.recordLock);
-    if (connection == player.recordConnection)
-        recordStream.declaredExtension = extension;
+    if (connection == player.recordConnection) recordStream.declaredExtension = extension;
 }
 
-void toggleRecording()
-{
+void toggleRecording() {
     ControlUpdate mark;
     {
         MutexLock lock(player.recordLock);
@@ -148,8 +132,7 @@ void toggleRecording()
     sendUpdate(mark);
 }
 
-void stopRecordingForNewStation()
-{
+void stopRecordingForNewStation() {
     ControlUpdate mark;
     {
         MutexLock lock(player.recordLock);
@@ -159,8 +142,7 @@ void stopRecordingForNewStation()
         // while clearing again at the new station's first bytes could lose
         // the first title the new station sent with them.
         clearHeldTitleLocked();
-        if (!player.recordFile)
-            return;
+        if (!player.recordFile) return;
         closeRecordFileLocked();
         player.recordEnabled = 0;
         mark = decideCheck(IDC_REC, false);
@@ -168,8 +150,7 @@ void stopRecordingForNewStation()
     sendUpdate(mark);
 }
 
-void closeRecordFile()
-{
+void closeRecordFile() {
     MutexLock lock(player.recordLock);
     closeRecordFileLocked();
     player.recordEnabled = 0;

@@ -12,8 +12,8 @@
 #include <optional>
 #include <string>
 
-#include "state/player_state.h"
 #include "engine/bass.h"
+#include "state/player_state.h"
 
 // The download callback of every stream (engine's network thread): shows the
 // status text, and while recording is on writes each block, opening a file
@@ -24,8 +24,7 @@
 void onDownloadBlock(const void* buffer, DWORD length, void* user);
 
 // The download callback's user value for connection `number`.
-inline void* connectionUser(unsigned number)
-{
+inline void* connectionUser(unsigned number) {
     return reinterpret_cast<void*>(static_cast<uintptr_t>(number));
 }
 

@@ -3,11 +3,11 @@
 
 #include <cstdlib>
 
-#include "state/player_state.h"
 #include "platform/win32.h"
 #include "report/audio_report.h"
 #include "report/info_text.h"
 #include "report/system_query.h"
+#include "state/player_state.h"
 
 namespace {
 
@@ -17,8 +17,7 @@ const char kCaption[] = "Harkbox info:  2.03 BASS-2.4.9 5+1 ver. File Record";
 
 // Dialog thread. Every piece is fetched afresh, the IP address first; the
 // box blocks this thread only, as a modal box does.
-void showInfoReport()
-{
+void showInfoReport() {
     char* report = new char[kInfoReportCapacity];
     char* ipAddress = queryIpAddress();
     char* version = buildVersionText();

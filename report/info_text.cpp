@@ -20,34 +20,25 @@ const char kMemoryLabel[] = " \xD1\xE2\xEE\xE1\xEE\xE4\xED\xEE \xEF\xE0\xEC\xFF\
 // Each piece is turned to UTF-8 by itself: the window reads the whole report
 // as one encoding, and a UTF-8 device or system name beside a Windows-1251
 // label would otherwise come out garbled.
-void append(std::string& report, const char* piece)
-{
+void append(std::string& report, const char* piece) {
     report += platform::displayTextUtf8(piece ? piece : kUnknownValue);
 }
 
 }  // namespace
 
-int parseKilobytes(const char* text)
-{
-    if (!text)
-        return 0;
-    while (isspace(static_cast<unsigned char>(*text)))
-        ++text;
+int parseKilobytes(const char* text) {
+    if (!text) return 0;
+    while (isspace(static_cast<unsigned char>(*text))) ++text;
     bool negative = *text == '-';
-    if (*text == '-' || *text == '+')
-        ++text;
+    if (*text == '-' || *text == '+') ++text;
     long long value = 0;
-    for (; isdigit(static_cast<unsigned char>(*text)) && value <= INT_MAX; ++text)
-        value = value * 10 + (*text - '0');
-    if (negative)
-        value = -value;
-    if (value > INT_MAX)
-        return INT_MAX;
+    for (; isdigit(static_cast<unsigned char>(*text)) && value <= INT_MAX; ++text) value = value * 10 + (*text - '0');
+    if (negative) value = -value;
+    if (value > INT_MAX) return INT_MAX;
     return value < INT_MIN ? INT_MIN : static_cast<int>(value);
 }
 
-void formatFreeMemory(const char* kilobytes, char* text)
-{
+void formatFreeMemory(const char* kilobytes, char* text) {
     if (!kilobytes) {
         snprintf(text, kFreeMemoryCapacity, "%s\n\n", kUnknownValue);
         return;
@@ -58,18 +49,16 @@ void formatFreeMemory(const char* kilobytes, char* text)
     snprintf(text, kFreeMemoryCapacity, "%.3f Mb\n\n", static_cast<double>(megabytes));
 }
 
-void composeInfoReport(char* report, const InfoPieces& pieces)
-{
+void composeInfoReport(char* report, const InfoPieces& pieces) {
     std::string text;
-    for (const char* piece : {pieces.version, "\n\n", pieces.devices, "\n\n", kIpLabel, pieces.ipAddress, "\n\n",
-                              kSystemLabel, pieces.systemName, kVersionLabel, pieces.kernel, "\n\n", kMemoryLabel,
-                              pieces.freeMemory, pieces.plugins})
+    for (const char* piece :
+         {pieces.version, "\n\n", pieces.devices, "\n\n", kIpLabel, pieces.ipAddress, "\n\n", kSystemLabel,
+          pieces.systemName, kVersionLabel, pieces.kernel, "\n\n", kMemoryLabel, pieces.freeMemory, pieces.plugins})
         append(text, piece);
     size_t length = text.size();
     if (length >= kInfoReportCapacity) {
         length = kInfoReportCapacity - 1;
-        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
-            --length;
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
     }
     memcpy(report, text.data(), length);
     report[length] = '\0';

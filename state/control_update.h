@@ -11,10 +11,10 @@
 #include "platform/win32.h"
 
 struct ControlUpdate {
-    int control = 0;      // 0: nothing to send
-    UINT message = 0;     // WM_SETTEXT or BM_SETCHECK
+    int control = 0;   // 0: nothing to send
+    UINT message = 0;  // WM_SETTEXT or BM_SETCHECK
     WPARAM wParam = 0;
-    std::string text;     // for WM_SETTEXT
+    std::string text;  // for WM_SETTEXT
     uint64_t order = 0;
 };
 

@@ -7,30 +7,30 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/bass.h"
 #include "base/thread_safety.h"
+#include "engine/bass.h"
 #include "platform/win32.h"
 
 struct PlayerState {
-    BASS_INFO audioInfo{};             // dialog thread, start-up only
-    std::atomic<int> playingStation{-1};  // dialog thread
-    std::atomic<int> volumePercent{0};    // dialog thread writes; connect thread reads
-    std::atomic<int> selectedStation{0};  // dialog thread
+    BASS_INFO audioInfo{};                           // dialog thread, start-up only
+    std::atomic<int> playingStation{-1};             // dialog thread
+    std::atomic<int> volumePercent{0};               // dialog thread writes; connect thread reads
+    std::atomic<int> selectedStation{0};             // dialog thread
     char recordPath[4096] GUARDED_BY(recordLock){};  // PATH_MAX, for UTF-8 names
-    BASS_CHANNELINFO channelInfo{};    // the connect thread that owns the stream
-    std::atomic<HFX> eqBand[3]{};      // written by the connect thread, read by the dialog
-    std::atomic<HFX> reverbEffect{0};  // as eqBand
-    float initialVolume = 0;           // dialog thread, start-up only
-    char* stationUrl = nullptr;        // dialog thread; ownership moves to the connect thread
-    std::string stationAddress;        // dialog thread: stationUrl's text, kept for selectedStation
+    BASS_CHANNELINFO channelInfo{};                  // the connect thread that owns the stream
+    std::atomic<HFX> eqBand[3]{};                    // written by the connect thread, read by the dialog
+    std::atomic<HFX> reverbEffect{0};                // as eqBand
+    float initialVolume = 0;                         // dialog thread, start-up only
+    char* stationUrl = nullptr;                      // dialog thread; ownership moves to the connect thread
+    std::string stationAddress;                      // dialog thread: stationUrl's text, kept for selectedStation
     char* currentTitle GUARDED_BY(recordLock) = nullptr;
     int recordOpenError GUARDED_BY(recordLock) = 0;
-    std::atomic<HSTREAM> stream{0};    // written by the winning connect thread
+    std::atomic<HSTREAM> stream{0};                     // written by the winning connect thread
     char recordFileName[256] GUARDED_BY(recordLock){};  // a name of up to 255 bytes
-    char pluginText[400]{};            // dialog thread, written at start-up only
-    std::atomic<HWND> mainWindow{nullptr};  // set by the dialog procedure
+    char pluginText[400]{};                             // dialog thread, written at start-up only
+    std::atomic<HWND> mainWindow{nullptr};              // set by the dialog procedure
     FILE* recordFile GUARDED_BY(recordLock) = nullptr;
-    FILE* stationsFile = nullptr;      // dialog thread, during one call
+    FILE* stationsFile = nullptr;  // dialog thread, during one call
     int recordCounter GUARDED_BY(recordLock) = 0;
     std::atomic<int> speakerCount{0};  // dialog thread at start-up, then read-only
     std::atomic<int> isPlaying{0};     // dialog thread

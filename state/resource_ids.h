@@ -27,4 +27,4 @@
 #define IDC_EFFECT1 51
 #define IDC_EFFECT2 52
 #define IDC_EFFECT3 53
-#define IDC_STATIC (-1)        // controls that are never addressed
+#define IDC_STATIC (-1)  // controls that are never addressed

@@ -7,8 +7,7 @@
 
 #include "app/resources/icon.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const int size = argc == 3 ? std::atoi(argv[1]) : 0;
     if (size < 16 || size > 1024) {
         std::fprintf(stderr, "usage: render_icon SIZE OUTPUT.png (16 <= SIZE <= 1024)\n");

@@ -48,8 +48,8 @@ void drawWaves(QPainter& p) {
         p.setPen(QPen(blue, 2.2, Qt::SolidLine, Qt::RoundCap));
         const QRectF circle(kTip.x() - r, kTip.y() - 2.0 - r, 2 * r, 2 * r);
         // Angles in sixteenths of a degree, counter-clockwise from 3 o'clock.
-        p.drawArc(circle, -35 * 16, 70 * 16);   // right
-        p.drawArc(circle, 145 * 16, 70 * 16);   // left
+        p.drawArc(circle, -35 * 16, 70 * 16);  // right
+        p.drawArc(circle, 145 * 16, 70 * 16);  // left
     }
 }
 

@@ -26,15 +26,17 @@ const ControlTemplate kControls[] = {
     // The texts of the title, status, name and address come from the station:
     // an '&' in them ("Simon & Garfunkel") is a character, not a mnemonic.
     // "Выбор станции"
-    {IDC_TITLE, ControlKind::StaticText, "\xC2\xFB\xE1\xEE\xF0 \xF1\xF2\xE0\xED\xF6\xE8\xE8", kStatic | SS_CENTER | SS_NOPREFIX, 0,
-     6, 120, 144, 24, "Song title", true},
+    {IDC_TITLE, ControlKind::StaticText, "\xC2\xFB\xE1\xEE\xF0 \xF1\xF2\xE0\xED\xF6\xE8\xE8",
+     kStatic | SS_CENTER | SS_NOPREFIX, 0, 6, 120, 144, 24, "Song title", true},
     // Two lines: a recording that stops says why ("Recording stopped: No
     // space left on device"); one line showed "Recording stopped: No".
-    {IDC_STATUS, ControlKind::StaticText, "TAG", kStatic | SS_CENTER | SS_NOPREFIX, 0, 168, 72, 78, 16, "Connection status"},
+    {IDC_STATUS, ControlKind::StaticText, "TAG", kStatic | SS_CENTER | SS_NOPREFIX, 0, 168, 72, 78, 16,
+     "Connection status"},
     {IDC_NAME, ControlKind::StaticText, "ID=33", kStatic | SS_CENTER | SS_NOPREFIX, 0, 6, 150, 144, 42, "Station name"},
     {IDC_VOLUME, ControlKind::Trackbar, nullptr, kChild | WS_TABSTOP | TBS_HORZ | TBS_BOTH, 0, 156, 145, 90, 23,
      "Volume"},
-    {IDC_URL, ControlKind::StaticText, "Station URL", kStatic | SS_CENTER | SS_NOPREFIX, 0, 180, 18, 168, 12, "Station address"},
+    {IDC_URL, ControlKind::StaticText, "Station URL", kStatic | SS_CENTER | SS_NOPREFIX, 0, 180, 18, 168, 12,
+     "Station address"},
     {IDC_FORMAT, ControlKind::StaticText, "INFO", kStatic | SS_CENTER, 0, 168, 114, 76, 24, "Stream format"},
     {IDC_DSINFO, ControlKind::StaticText, "IDC_TEXT", kStatic | SS_CENTER, 0, 156, 174, 90, 12, "Audio output"},
     {IDC_STATIC, ControlKind::StaticText, " 125     1 kHz   10 kHz   Rev", kStatic | SS_LEFT, 0, 258, 174, 97, 10},
@@ -44,14 +46,14 @@ const ControlTemplate kControls[] = {
     {IDC_EFFECT0, ControlKind::Trackbar, nullptr, kEffectSlider, 0, 259, 114, 15, 54, "125 Hz"},
     // "Выключено", "Вокал", "Инструментал": one group that Tab reaches at its
     // checked button, as Win32 gives a group that starts with a tab stop.
-    {IDC_PRESET_OFF, ControlKind::RadioButton, "\xC2\xFB\xEA\xEB\xFE\xF7\xE5\xED\xEE",
-     kRadio | WS_GROUP | WS_TABSTOP, 0, 258, 96, 60, 10},
+    {IDC_PRESET_OFF, ControlKind::RadioButton, "\xC2\xFB\xEA\xEB\xFE\xF7\xE5\xED\xEE", kRadio | WS_GROUP | WS_TABSTOP,
+     0, 258, 96, 60, 10},
     {IDC_PRESET_VOCAL, ControlKind::RadioButton, "\xC2\xEE\xEA\xE0\xEB", kRadio, 0, 258, 82, 60, 12},
-    {IDC_PRESET_INSTR, ControlKind::RadioButton, "\xC8\xED\xF1\xF2\xF0\xF3\xEC\xE5\xED\xF2\xE0\xEB", kRadio, 0, 258,
-     72, 64, 8},
+    {IDC_PRESET_INSTR, ControlKind::RadioButton, "\xC8\xED\xF1\xF2\xF0\xF3\xEC\xE5\xED\xF2\xE0\xEB", kRadio, 0, 258, 72,
+     64, 8},
     // "Эквалайзер"
-    {IDC_STATIC, ControlKind::GroupBox, "\xDD\xEA\xE2\xE0\xEB\xE0\xE9\xE7\xE5\xF0", kChild | WS_GROUP | BS_GROUPBOX, 0, 252, 60,
-     107, 133},
+    {IDC_STATIC, ControlKind::GroupBox, "\xDD\xEA\xE2\xE0\xEB\xE0\xE9\xE7\xE5\xF0", kChild | WS_GROUP | BS_GROUPBOX, 0,
+     252, 60, 107, 133},
     {IDC_STATIC, ControlKind::StaticText, "CPU usage:", kStatic | SS_LEFT, 0, 174, 90, 38, 8},
     {IDC_CPU, ControlKind::StaticText, "", kStatic | SS_LEFT, 0, 216, 90, 24, 8, "Processor load"},
     {IDC_REC, ControlKind::CheckBox, "Rec", kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 0, 324, 72, 30, 8},

@@ -3,8 +3,8 @@
 
 #include <atomic>
 
-#include "engine/bass.h"
 #include "engine/api/errors.h"
+#include "engine/bass.h"
 
 namespace engine::config {
 
@@ -17,30 +17,48 @@ std::atomic<int> bufferMs{5000};
 
 std::atomic<int>* option(DWORD id) {
     switch (id) {
-        case BASS_CONFIG_NET_TIMEOUT: return &timeoutMs;
-        case BASS_CONFIG_NET_PREBUF: return &prebuf;
-        case BASS_CONFIG_NET_PLAYLIST: return &playlist;
-        case BASS_CONFIG_NET_BUFFER: return &bufferMs;
-        default: return nullptr;
+    case BASS_CONFIG_NET_TIMEOUT:
+        return &timeoutMs;
+    case BASS_CONFIG_NET_PREBUF:
+        return &prebuf;
+    case BASS_CONFIG_NET_PLAYLIST:
+        return &playlist;
+    case BASS_CONFIG_NET_BUFFER:
+        return &bufferMs;
+    default:
+        return nullptr;
     }
 }
 
 bool inRange(DWORD id, DWORD value) {
     switch (id) {
-        case BASS_CONFIG_NET_TIMEOUT: return value >= 1 && value <= 600000;
-        case BASS_CONFIG_NET_PREBUF: return value <= 100;
-        case BASS_CONFIG_NET_PLAYLIST: return value <= 2;  // 2 ("also in local files") acts as 1
-        case BASS_CONFIG_NET_BUFFER: return value >= 1000 && value <= 60000;
-        default: return false;
+    case BASS_CONFIG_NET_TIMEOUT:
+        return value >= 1 && value <= 600000;
+    case BASS_CONFIG_NET_PREBUF:
+        return value <= 100;
+    case BASS_CONFIG_NET_PLAYLIST:
+        return value <= 2;  // 2 ("also in local files") acts as 1
+    case BASS_CONFIG_NET_BUFFER:
+        return value >= 1000 && value <= 60000;
+    default:
+        return false;
     }
 }
 
 }  // namespace
 
-int netTimeoutMs() { return timeoutMs.load(); }
-int netPrebuf() { return prebuf.load(); }
-bool netPlaylist() { return playlist.load() != 0; }
-int netBufferMs() { return bufferMs.load(); }
+int netTimeoutMs() {
+    return timeoutMs.load();
+}
+int netPrebuf() {
+    return prebuf.load();
+}
+bool netPlaylist() {
+    return playlist.load() != 0;
+}
+int netBufferMs() {
+    return bufferMs.load();
+}
 
 }  // namespace engine::config
 

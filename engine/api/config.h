@@ -4,9 +4,9 @@
 
 namespace engine::config {
 
-int netTimeoutMs();   // BASS_CONFIG_NET_TIMEOUT
-int netPrebuf();      // BASS_CONFIG_NET_PREBUF, percent of netBufferMs
-bool netPlaylist();   // BASS_CONFIG_NET_PLAYLIST
-int netBufferMs();    // BASS_CONFIG_NET_BUFFER
+int netTimeoutMs();  // BASS_CONFIG_NET_TIMEOUT
+int netPrebuf();     // BASS_CONFIG_NET_PREBUF, percent of netBufferMs
+bool netPlaylist();  // BASS_CONFIG_NET_PLAYLIST
+int netBufferMs();   // BASS_CONFIG_NET_BUFFER
 
 }  // namespace engine::config

@@ -87,8 +87,8 @@ BOOL BASS_Init(int device, DWORD freq, DWORD flags, void*, const void*) {
     runtime->initFlags = flags;
     if (int error = openOutput(*runtime, device, freq); error != BASS_OK) return fail(error, FALSE);
     runtime->format = runtime->output->format();
-    runtime->mixer = std::make_unique<Mixer>(runtime->format.rate, runtime->format.channels,
-                                             runtime->format.bufferFrames);
+    runtime->mixer =
+        std::make_unique<Mixer>(runtime->format.rate, runtime->format.channels, runtime->format.bufferFrames);
     // Either starts a thread; with none to be had the start fails with an
     // error code instead of ending the process.
     try {
@@ -165,7 +165,9 @@ BOOL BASS_SetVolume(float volume) {
     return ok(TRUE);
 }
 
-DWORD BASS_GetVersion(void) { return ok(DWORD(BASS_ENGINE_VERSION)); }
+DWORD BASS_GetVersion(void) {
+    return ok(DWORD(BASS_ENGINE_VERSION));
+}
 
 float BASS_GetCPU(void) {
     auto runtime = requireRuntime();

@@ -9,9 +9,13 @@ namespace {
 thread_local int threadError = BASS_OK;
 }
 
-void setError(int code) { threadError = code; }
+void setError(int code) {
+    threadError = code;
+}
 
-int lastError() { return threadError; }
+int lastError() {
+    return threadError;
+}
 
 int currentExceptionError() {
     try {
@@ -27,4 +31,6 @@ int currentExceptionError() {
 
 }  // namespace engine
 
-int BASS_ErrorGetCode(void) { return engine::lastError(); }
+int BASS_ErrorGetCode(void) {
+    return engine::lastError();
+}

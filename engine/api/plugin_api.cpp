@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/decode/plugin_decoder.h"
 #include "engine/api/errors.h"
 #include "engine/core/handles.h"
+#include "engine/decode/plugin_decoder.h"
 #include "engine/plugin_interface.h"
 #include "engine/source/source_table.h"
 
@@ -36,7 +36,7 @@ struct LoadedPlugin {
 };
 
 struct Registry {
-    std::mutex mutex;  // taken for a whole load: loads one at a time
+    std::mutex mutex;                                    // taken for a whole load: loads one at a time
     std::vector<std::unique_ptr<LoadedPlugin>> plugins;  // guarded by mutex
 };
 
@@ -80,8 +80,7 @@ void registerFormat(const TunelarkPluginFormat& format, HPLUGIN plugin) {
 // BASS_OK when the entry's answer can be used as it is.
 int check(const TunelarkPlugin* plugin) {
     if (!plugin || plugin->interfaceVersion != TUNELARK_PLUGIN_INTERFACE_VERSION) return BASS_ERROR_VERSION;
-    if (plugin->formatCount > kMaxFormats || (plugin->formatCount > 0 && !plugin->formats))
-        return BASS_ERROR_NOPLUGIN;
+    if (plugin->formatCount > kMaxFormats || (plugin->formatCount > 0 && !plugin->formats)) return BASS_ERROR_NOPLUGIN;
     for (uint32_t i = 0; i < plugin->formatCount; ++i)
         if (!validFormat(plugin->formats[i])) return BASS_ERROR_NOPLUGIN;
     return BASS_OK;
@@ -136,8 +135,7 @@ HPLUGIN BASS_PluginLoad(const char* file, DWORD) {
     // A library found by the system's search: it names its file once loaded.
     if (!found) {
         Dl_info where{};
-        if (dladdr(reinterpret_cast<const void*>(description), &where) && where.dli_fname)
-            stat(where.dli_fname, &info);
+        if (dladdr(reinterpret_cast<const void*>(description), &where) && where.dli_fname) stat(where.dli_fname, &info);
         if (LoadedPlugin* loaded = findLoaded(info)) return ok(loaded->handle);
     }
     return ok(accept(info, *description).handle);

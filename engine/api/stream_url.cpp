@@ -10,15 +10,15 @@
 // (SourceRun), which then is the download thread.
 #include <algorithm>
 
-#include "engine/core/channel_writer.h"
 #include "engine/api/config.h"
-#include "engine/core/create_outcome.h"
-#include "engine/decode/decode_stage.h"
 #include "engine/api/errors.h"
-#include "engine/network/http_stream.h"
-#include "engine/source/source_run.h"
+#include "engine/core/channel_writer.h"
+#include "engine/core/create_outcome.h"
 #include "engine/core/streams.h"
 #include "engine/core/text_match.h"
+#include "engine/decode/decode_stage.h"
+#include "engine/network/http_stream.h"
+#include "engine/source/source_run.h"
 
 using namespace engine;
 
@@ -58,7 +58,7 @@ private:
     net::HttpStream http_;
     source::SourceRun source_;
     CreateOutcome outcome_;
-    source::Claim claim_;  // the creating thread's, until the source starts
+    source::Claim claim_;       // the creating thread's, until the source starts
     HPLUGIN sourcePlugin_ = 0;  // set before the source starts
 
     // The download thread's own.
@@ -116,7 +116,9 @@ bool UrlFeeder::sourceAudio(const decode::AudioFormat& format, const float* samp
     return audio(format, samples, frames);
 }
 
-void UrlFeeder::sourceReceived(const unsigned char* data, size_t size) { callProc(data, DWORD(size)); }
+void UrlFeeder::sourceReceived(const unsigned char* data, size_t size) {
+    callProc(data, DWORD(size));
+}
 
 void UrlFeeder::sourceEnded(int error) {
     // A station that ended before its first audio could not be played.

@@ -16,11 +16,10 @@ thread_local const Channel* callbackChannel = nullptr;
 
 }  // namespace
 
-Channel::Channel(DWORD flags, int deviceRate, std::string filename, size_t capacityFrames,
-                 size_t prebufFrames)
-    : flags_(flags), deviceRate_(deviceRate), filename_(std::move(filename)),
-      capacityFrames_(capacityFrames), prebufFrames_(std::min(prebufFrames, capacityFrames * 9 / 10)),
-      prebuffering_(prebufFrames_ > 0), meter_(deviceRate) {}
+Channel::Channel(DWORD flags, int deviceRate, std::string filename, size_t capacityFrames, size_t prebufFrames)
+    : flags_(flags), deviceRate_(deviceRate), filename_(std::move(filename)), capacityFrames_(capacityFrames),
+      prebufFrames_(std::min(prebufFrames, capacityFrames * 9 / 10)), prebuffering_(prebufFrames_ > 0),
+      meter_(deviceRate) {}
 
 Channel::~Channel() = default;
 
@@ -56,9 +55,13 @@ bool Channel::write(const float* frames, size_t count) {
     return !closed_.load();
 }
 
-void Channel::endOfData() { dataEnded_.store(true, std::memory_order_release); }
+void Channel::endOfData() {
+    dataEnded_.store(true, std::memory_order_release);
+}
 
-size_t Channel::buffered() const { return buffer_ ? buffer_->available() : 0; }
+size_t Channel::buffered() const {
+    return buffer_ ? buffer_->available() : 0;
+}
 
 // ---- control ----
 
@@ -84,13 +87,18 @@ void Channel::stop() {
 
 DWORD Channel::activity() const {
     switch (state_.load()) {
-        case State::Playing: return stalled_.load() ? BASS_ACTIVE_STALLED : BASS_ACTIVE_PLAYING;
-        case State::Paused: return BASS_ACTIVE_PAUSED;
-        default: return BASS_ACTIVE_STOPPED;
+    case State::Playing:
+        return stalled_.load() ? BASS_ACTIVE_STALLED : BASS_ACTIVE_PLAYING;
+    case State::Paused:
+        return BASS_ACTIVE_PAUSED;
+    default:
+        return BASS_ACTIVE_STOPPED;
     }
 }
 
-DWORD Channel::level() const { return state_.load() == State::Playing ? meter_.level() : 0; }
+DWORD Channel::level() const {
+    return state_.load() == State::Playing ? meter_.level() : 0;
+}
 
 // ---- effects ----
 
@@ -98,7 +106,9 @@ void Channel::addEffect(DWORD handle, int priority, std::unique_ptr<fx::Effect> 
     effects_.add(handle, priority, std::move(effect));
 }
 
-bool Channel::removeEffect(DWORD handle) { return effects_.remove(handle); }
+bool Channel::removeEffect(DWORD handle) {
+    return effects_.remove(handle);
+}
 
 bool Channel::setEffectParameters(DWORD handle, const void* params, bool* valid) {
     return effects_.setParameters(handle, params, valid);
@@ -108,7 +118,9 @@ bool Channel::getEffectParameters(DWORD handle, void* params) const {
     return effects_.getParameters(handle, params);
 }
 
-std::vector<DWORD> Channel::effectHandles() const { return effects_.handles(); }
+std::vector<DWORD> Channel::effectHandles() const {
+    return effects_.handles();
+}
 
 // ---- syncs and callbacks ----
 
@@ -116,7 +128,9 @@ void Channel::addSync(DWORD handle, DWORD type, bool oneTime, SYNCPROC* proc, vo
     syncs_.add(Sync{handle, type, oneTime, proc, user});
 }
 
-bool Channel::removeSync(DWORD handle) { return syncs_.remove(handle); }
+bool Channel::removeSync(DWORD handle) {
+    return syncs_.remove(handle);
+}
 
 void Channel::fireSyncs(DWORD type, DWORD data) {
     const std::vector<Sync> due = syncs_.takeDue(type);
@@ -128,9 +142,13 @@ void Channel::fireSyncs(DWORD type, DWORD data) {
     leaveCallback();
 }
 
-bool Channel::enterCallback() { return syncs_.enter(); }
+bool Channel::enterCallback() {
+    return syncs_.enter();
+}
 
-void Channel::leaveCallback() { syncs_.leave(); }
+void Channel::leaveCallback() {
+    syncs_.leave();
+}
 
 CallbackScope::CallbackScope(Channel& channel)
     : channel_(channel), outer_(callbackChannel), entered_(channel.enterCallback()) {
@@ -143,9 +161,13 @@ CallbackScope::~CallbackScope() {
     channel_.leaveCallback();
 }
 
-bool Channel::insideCallback() const { return callbackChannel == this; }
+bool Channel::insideCallback() const {
+    return callbackChannel == this;
+}
 
-bool Channel::takeEnded() { return endPending_.exchange(false); }
+bool Channel::takeEnded() {
+    return endPending_.exchange(false);
+}
 
 // ---- freeing ----
 
@@ -156,7 +178,9 @@ void Channel::close() {
     roomOrClose_.notify_all();
 }
 
-bool Channel::closed() const { return closed_.load(); }
+bool Channel::closed() const {
+    return closed_.load();
+}
 
 void Channel::finish() {
     syncs_.waitIdle();
@@ -190,8 +214,7 @@ int Channel::takeAudio(float* scratch, int frames) {
     bool ended = dataEnded_.load(std::memory_order_acquire);
     if (prebuffering_ && (ended || buffer_->available() >= prebufFrames_)) prebuffering_ = false;
     size_t got = prebuffering_ ? 0 : buffer_->read(scratch, size_t(frames));
-    std::memset(scratch + got * format_.channels, 0,
-                sizeof(float) * (size_t(frames) - got) * format_.channels);
+    std::memset(scratch + got * format_.channels, 0, sizeof(float) * (size_t(frames) - got) * format_.channels);
     if (got == size_t(frames)) {
         stalled_.store(false);
     } else if (ended && buffer_->available() == 0) {

@@ -40,8 +40,8 @@ public:
 };
 
 struct StreamFormat {
-    int rate = 0;        // the stream's own rate
-    int channels = 0;    // as stored, at most kMaxSourceChannels
+    int rate = 0;      // the stream's own rate
+    int channels = 0;  // as stored, at most kMaxSourceChannels
     DWORD ctype = 0;
     HPLUGIN plugin = 0;  // the plug-in whose decoder makes it, 0: built in
 };
@@ -51,8 +51,7 @@ public:
     // flags: the creation flags; deviceRate: the rate everything is stored
     // and played at; prebufFrames: frames to hold before playing starts
     // (and again after a stall), 0 to play at once.
-    Channel(DWORD flags, int deviceRate, std::string filename, size_t capacityFrames,
-            size_t prebufFrames);
+    Channel(DWORD flags, int deviceRate, std::string filename, size_t capacityFrames, size_t prebufFrames);
     ~Channel() override;
 
     // ---- set-up, before the channel is registered ----
@@ -132,7 +131,7 @@ private:
     const std::string filename_;
     const size_t capacityFrames_;
     const size_t prebufFrames_;
-    StreamFormat format_;               // immutable once set
+    StreamFormat format_;                // immutable once set
     std::unique_ptr<PcmBuffer> buffer_;  // immutable once set
 
     std::atomic<DWORD> handle_{0};

@@ -7,16 +7,15 @@ namespace engine {
 
 void EffectChain::add(DWORD handle, int priority, std::unique_ptr<fx::Effect> effect) {
     MutexLock lock(mutex_);
-    auto at = std::find_if(slots_.begin(), slots_.end(),
-                           [priority](const Slot& slot) { return slot.priority < priority; });
+    auto at =
+        std::find_if(slots_.begin(), slots_.end(), [priority](const Slot& slot) { return slot.priority < priority; });
     slots_.insert(at, Slot{handle, priority, std::move(effect)});
 }
 
 bool EffectChain::remove(DWORD handle) {
     std::unique_ptr<fx::Effect> removed;  // freed after the lock, away from the mix
     MutexLock lock(mutex_);
-    auto it = std::find_if(slots_.begin(), slots_.end(),
-                           [handle](const Slot& slot) { return slot.handle == handle; });
+    auto it = std::find_if(slots_.begin(), slots_.end(), [handle](const Slot& slot) { return slot.handle == handle; });
     if (it == slots_.end()) return false;
     removed = std::move(it->effect);
     slots_.erase(it);

@@ -8,9 +8,9 @@
 #include <memory>
 #include <mutex>
 
-#include "base/thread_safety.h"
 #include <unordered_map>
 #include <vector>
+#include "base/thread_safety.h"
 
 namespace engine {
 

@@ -7,7 +7,9 @@ namespace engine {
 
 namespace {
 
-uint32_t toLevel(float peak) { return uint32_t(std::lrint(std::min(peak, 1.0f) * 32768.0f)); }
+uint32_t toLevel(float peak) {
+    return uint32_t(std::lrint(std::min(peak, 1.0f) * 32768.0f));
+}
 
 }  // namespace
 

@@ -7,8 +7,7 @@
 namespace engine {
 
 Mixer::Mixer(int rate, int channels, int maxFrames)
-    : rate_(rate), channels_(channels), maxFrames_(maxFrames),
-      scratch_(size_t(maxFrames) * kMaxSourceChannels) {}
+    : rate_(rate), channels_(channels), maxFrames_(maxFrames), scratch_(size_t(maxFrames) * kMaxSourceChannels) {}
 
 void Mixer::render(float* out, int frames) {
     auto begin = std::chrono::steady_clock::now();
@@ -54,8 +53,7 @@ void Mixer::add(std::shared_ptr<MixSource> source) {
 void Mixer::remove(const MixSource* source) {
     std::shared_ptr<MixSource> removed;  // dies after the lock is released
     MutexLock lock(sourcesMutex_);
-    auto it = std::find_if(sources_.begin(), sources_.end(),
-                           [source](const auto& s) { return s.get() == source; });
+    auto it = std::find_if(sources_.begin(), sources_.end(), [source](const auto& s) { return s.get() == source; });
     if (it == sources_.end()) return;
     removed = std::move(*it);
     sources_.erase(it);
@@ -76,11 +74,17 @@ void Mixer::playStarted() {
     if (onPlay_) onPlay_();
 }
 
-void Mixer::setMasterVolume(float volume) { volume_.store(volume, std::memory_order_relaxed); }
+void Mixer::setMasterVolume(float volume) {
+    volume_.store(volume, std::memory_order_relaxed);
+}
 
-float Mixer::masterVolume() const { return volume_.load(std::memory_order_relaxed); }
+float Mixer::masterVolume() const {
+    return volume_.load(std::memory_order_relaxed);
+}
 
-float Mixer::cpuPercent() const { return cpu_.load(std::memory_order_relaxed); }
+float Mixer::cpuPercent() const {
+    return cpu_.load(std::memory_order_relaxed);
+}
 
 }  // namespace engine
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <mutex>
 
-#include "base/thread_safety.h"
 #include <vector>
+#include "base/thread_safety.h"
 
 #include "engine/core/gain_ramp.h"
 
@@ -66,8 +66,8 @@ private:
     Mutex sourcesMutex_;
     std::vector<std::shared_ptr<MixSource>> sources_ GUARDED_BY(sourcesMutex_);
 
-    std::vector<float> scratch_;   // output thread only
-    GainRamp volumeRamp_;          // output thread only
+    std::vector<float> scratch_;  // output thread only
+    GainRamp volumeRamp_;         // output thread only
     std::atomic<float> volume_{1.0f};
     std::atomic<float> cpu_{0.0f};
     Mutex onPlayMutex_;

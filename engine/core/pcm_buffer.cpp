@@ -19,7 +19,9 @@ size_t PcmBuffer::available() const {
     return size_t(written_.load(std::memory_order_acquire) - read_.load(std::memory_order_acquire));
 }
 
-size_t PcmBuffer::space() const { return capacity_ - available(); }
+size_t PcmBuffer::space() const {
+    return capacity_ - available();
+}
 
 size_t PcmBuffer::write(const float* in, size_t frames) {
     uint64_t w = written_.load(std::memory_order_relaxed);
@@ -52,8 +54,7 @@ void PcmBuffer::store(size_t slot, const float* in, size_t frames) {
         std::memcpy(floats_.data() + at, in, count * sizeof(float));
         return;
     }
-    for (size_t i = 0; i < count; ++i)
-        bytes_[at + i] = int8_t(std::lrint(std::clamp(in[i], -1.0f, 1.0f) * 127.0f));
+    for (size_t i = 0; i < count; ++i) bytes_[at + i] = int8_t(std::lrint(std::clamp(in[i], -1.0f, 1.0f) * 127.0f));
 }
 
 void PcmBuffer::load(size_t slot, float* out, size_t frames) const {

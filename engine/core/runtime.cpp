@@ -10,14 +10,18 @@ std::mutex* const mutex = new std::mutex;
 std::shared_ptr<Runtime>* const current = new std::shared_ptr<Runtime>;
 }  // namespace
 
-std::mutex& runtimeMutex() { return *mutex; }
+std::mutex& runtimeMutex() {
+    return *mutex;
+}
 
 std::shared_ptr<Runtime> currentRuntime() {
     std::lock_guard lock(*mutex);
     return *current;
 }
 
-std::shared_ptr<Runtime>& currentRuntimeLocked() { return *current; }
+std::shared_ptr<Runtime>& currentRuntimeLocked() {
+    return *current;
+}
 
 std::shared_ptr<Runtime> requireRuntime() {
     auto runtime = currentRuntime();

@@ -10,16 +10,16 @@
 
 #include "engine/bass.h"
 #include "engine/core/mixer.h"
-#include "engine/output/output.h"
 #include "engine/core/sync_dispatch.h"
+#include "engine/output/output.h"
 
 namespace engine {
 
 struct Runtime {
-    int device = 0;           // immutable after BASS_Init
-    DWORD initFlags = 0;      // immutable
-    bool usesSdl = false;     // immutable
-    out::Format format;       // immutable
+    int device = 0;        // immutable after BASS_Init
+    DWORD initFlags = 0;   // immutable
+    bool usesSdl = false;  // immutable
+    out::Format format;    // immutable
     // The pointers are immutable after BASS_Init; BASS_Free stops the output
     // (resetting it: no other thread touches it) and shuts the dispatcher
     // down, which other threads may still post to and be refused.

@@ -17,7 +17,7 @@ struct SyncDispatcher::State {
     std::deque<std::function<void()>> tasks;  // guarded by mutex
     bool accepting = true;                    // guarded by mutex
     std::mutex threadMutex;
-    std::thread thread;                       // started by the constructor; ended under threadMutex
+    std::thread thread;  // started by the constructor; ended under threadMutex
 
     void signal() {
         if (!wakePending.exchange(true)) wake.release();
@@ -52,7 +52,9 @@ SyncDispatcher::SyncDispatcher(std::function<void()> onWake) : state_(std::make_
     state_->thread = std::thread(&State::run, state_);
 }
 
-SyncDispatcher::~SyncDispatcher() { shutdown(); }
+SyncDispatcher::~SyncDispatcher() {
+    shutdown();
+}
 
 void SyncDispatcher::shutdown() {
     {
@@ -79,6 +81,8 @@ bool SyncDispatcher::post(std::function<void()> task) {
     return true;
 }
 
-void SyncDispatcher::signal() { state_->signal(); }
+void SyncDispatcher::signal() {
+    state_->signal();
+}
 
 }  // namespace engine

@@ -11,8 +11,7 @@ void SyncList::add(const Sync& sync) {
 
 bool SyncList::remove(DWORD handle) {
     std::lock_guard lock(mutex_);
-    auto it = std::find_if(syncs_.begin(), syncs_.end(),
-                           [handle](const Sync& sync) { return sync.handle == handle; });
+    auto it = std::find_if(syncs_.begin(), syncs_.end(), [handle](const Sync& sync) { return sync.handle == handle; });
     if (it == syncs_.end()) return false;
     syncs_.erase(it);
     return true;

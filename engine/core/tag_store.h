@@ -8,9 +8,9 @@
 #include <memory>
 #include <mutex>
 
-#include "base/thread_safety.h"
 #include <string>
 #include <vector>
+#include "base/thread_safety.h"
 
 #include "engine/bass.h"
 

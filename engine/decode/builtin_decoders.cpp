@@ -17,8 +17,7 @@ std::optional<size_t> findMpegFrames(const unsigned char* data, size_t size) {
         if (!parseMpegHeader(data + i, first)) continue;
         size_t next = i + static_cast<size_t>(first.frameLength);
         MpegHeader second;
-        if (next + 4 <= size && parseMpegHeader(data + next, second) && sameMpegStream(first, second))
-            return i;
+        if (next + 4 <= size && parseMpegHeader(data + next, second) && sameMpegStream(first, second)) return i;
     }
     return std::nullopt;
 }

@@ -11,9 +11,9 @@
 namespace engine::decode {
 
 struct AudioFormat {
-    int rate = 0;       // Hz
+    int rate = 0;  // Hz
     int channels = 0;
-    uint32_t ctype = 0; // BASS_CTYPE_*
+    uint32_t ctype = 0;  // BASS_CTYPE_*
 };
 
 // A feed decoder: no seeking, tolerant of junk before the first frame (a

@@ -6,7 +6,7 @@ namespace engine::decode {
 namespace {
 
 struct Table {
-    std::mutex mutex;  // a leaf lock
+    std::mutex mutex;                                    // a leaf lock
     std::vector<KindPtr> kinds = builtinDecoderKinds();  // guarded by mutex
 };
 

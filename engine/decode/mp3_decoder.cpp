@@ -31,8 +31,10 @@ public:
         static std::once_flag once;
         std::call_once(once, [] { mpg123_init(); });
         handle_ = mpg123_new(nullptr, nullptr);
-        if (!handle_ || !configure() || mpg123_open_feed(handle_) != MPG123_OK) failed_ = true;
-        else scratch_.resize(mpg123_outblock(handle_) / sizeof(float));
+        if (!handle_ || !configure() || mpg123_open_feed(handle_) != MPG123_OK)
+            failed_ = true;
+        else
+            scratch_.resize(mpg123_outblock(handle_) / sizeof(float));
     }
 
     ~Mp3Decoder() override {
@@ -74,8 +76,7 @@ bool Mp3Decoder::configure() {
     // the others.
     if (mpg123_param(handle_, MPG123_ADD_FLAGS, MPG123_QUIET, 0) != MPG123_OK ||
         mpg123_param(handle_, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0) != MPG123_OK ||
-        mpg123_param(handle_, MPG123_RESYNC_LIMIT, -1, 0) != MPG123_OK ||
-        mpg123_format_none(handle_) != MPG123_OK)
+        mpg123_param(handle_, MPG123_RESYNC_LIMIT, -1, 0) != MPG123_OK || mpg123_format_none(handle_) != MPG123_OK)
         return false;
     const long* rates = nullptr;
     size_t count = 0;

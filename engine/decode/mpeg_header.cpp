@@ -30,8 +30,8 @@ bool parseMpegHeader(const unsigned char* p, MpegHeader& out) {
     int layerBits = (p[1] >> 1) & 3;
     int bitrateIndex = p[2] >> 4;
     int rateIndex = (p[2] >> 2) & 3;
-    if (versionBits == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 ||
-        rateIndex == 3 || (p[3] & 3) == 2)
+    if (versionBits == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3 ||
+        (p[3] & 3) == 2)
         return false;
     MpegHeader h;
     h.version = versionBits == 3 ? 10 : versionBits == 2 ? 20 : 25;

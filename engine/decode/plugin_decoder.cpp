@@ -54,8 +54,8 @@ long PluginDecoder::decode(std::vector<float>& out) {
     ops_.decode(state_, &pcm);
     if (pcm.frames == 0) return 0;
     // A plug-in's answer is checked like any input before it is used.
-    if (pcm.frames < 0 || !pcm.samples || pcm.channels < 1 || pcm.channels > kMaxChannels ||
-        pcm.rate < kMinRate || pcm.rate > kMaxRate) {
+    if (pcm.frames < 0 || !pcm.samples || pcm.channels < 1 || pcm.channels > kMaxChannels || pcm.rate < kMinRate ||
+        pcm.rate > kMaxRate) {
         failed_ = true;
         return -1;
     }

@@ -6,8 +6,8 @@
 #include <cctype>
 #include <string_view>
 
-#include "engine/decode/decoder_table.h"
 #include "engine/core/text_match.h"
+#include "engine/decode/decoder_table.h"
 
 namespace engine::decode {
 namespace {
@@ -21,8 +21,7 @@ constexpr size_t kTextWindow = 512;
 
 // Audio types of formats a plug-in may bring, loaded or not: a server that
 // names one of them is not sending MP3 behind an ID3 tag.
-constexpr std::string_view kPluginAudioTypes[] = {"audio/aac", "audio/aacp", "audio/x-aac", "audio/mp4",
-                                                  "audio/opus"};
+constexpr std::string_view kPluginAudioTypes[] = {"audio/aac", "audio/aacp", "audio/x-aac", "audio/mp4", "audio/opus"};
 
 // The start of an HTML or XML page: an error page or a portal, not audio.
 bool isMarkup(const unsigned char* data, size_t size) {

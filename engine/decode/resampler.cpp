@@ -78,8 +78,14 @@ void Resampler::flush(std::vector<float>& out) {
     }
 }
 
-int Resampler::inRate() const { return impl_->inRate; }
-int Resampler::outRate() const { return impl_->outRate; }
-int Resampler::channels() const { return impl_->channels; }
+int Resampler::inRate() const {
+    return impl_->inRate;
+}
+int Resampler::outRate() const {
+    return impl_->outRate;
+}
+int Resampler::channels() const {
+    return impl_->channels;
+}
 
 }  // namespace engine::decode

@@ -64,8 +64,8 @@ public:
     bool header(ogg_packet& packet) {
         if (vorbis_synthesis_headerin(&info_, &comment_, &packet) != 0) return false;
         if (++headers_ < 3) return true;
-        if (info_.channels < 1 || info_.channels > kMaxChannels || info_.rate < kMinRate ||
-            info_.rate > kMaxRate || vorbis_synthesis_init(&dsp_, &info_) != 0)
+        if (info_.channels < 1 || info_.channels > kMaxChannels || info_.rate < kMinRate || info_.rate > kMaxRate ||
+            vorbis_synthesis_init(&dsp_, &info_) != 0)
             return false;
         vorbis_block_init(&dsp_, &block_);
         dspReady_ = true;
@@ -80,9 +80,7 @@ public:
     int pcm(float*** channels) { return vorbis_synthesis_pcmout(&dsp_, channels); }
     void consumed(int frames) { vorbis_synthesis_read(&dsp_, frames); }
 
-    AudioFormat format() const {
-        return {static_cast<int>(info_.rate), info_.channels, BASS_CTYPE_STREAM_OGG};
-    }
+    AudioFormat format() const { return {static_cast<int>(info_.rate), info_.channels, BASS_CTYPE_STREAM_OGG}; }
 
     std::vector<std::string> comments() const {
         std::vector<std::string> list;

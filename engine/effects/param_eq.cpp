@@ -66,8 +66,7 @@ bool within(float v, double lo, double hi) {
 
 class ParamEq final : public Effect {
 public:
-    explicit ParamEq(int rate)
-        : rate_(rate), glideBlocks_(static_cast<int>(kGlideSeconds * rate / kBlock) + 1) {
+    explicit ParamEq(int rate) : rate_(rate), glideBlocks_(static_cast<int>(kGlideSeconds * rate / kBlock) + 1) {
         params_ = {std::min(kDefaultCentre, static_cast<float>(rate) / 3), 12, 0};
         jumpTo(params_);
     }
@@ -89,9 +88,7 @@ public:
         return true;
     }
 
-    void getParameters(void* params) const override {
-        *static_cast<BASS_DX8_PARAMEQ*>(params) = params_;
-    }
+    void getParameters(void* params) const override { *static_cast<BASS_DX8_PARAMEQ*>(params) = params_; }
 
     void process(float* samples, size_t frames, int channels) override;
 

@@ -13,13 +13,17 @@ public:
     void moveTo(double target, int steps) {
         target_ = target;
         remaining_ = steps > 0 ? steps : 0;
-        if (remaining_ == 0) value_ = target;
-        else step_ = (target - value_) / remaining_;
+        if (remaining_ == 0)
+            value_ = target;
+        else
+            step_ = (target - value_) / remaining_;
     }
 
     double next() {
-        if (remaining_ > 0 && --remaining_ == 0) value_ = target_;
-        else if (remaining_ > 0) value_ += step_;
+        if (remaining_ > 0 && --remaining_ == 0)
+            value_ = target_;
+        else if (remaining_ > 0)
+            value_ += step_;
         return value_;
     }
 

@@ -224,7 +224,8 @@ void Reverb::updateLoop(int steps) {
 }
 
 bool Reverb::loopGliding() const {
-    return std::any_of(damping_.begin(), damping_.end(), [](const Damping& d) { return d.gain.moving() || d.pole.moving(); });
+    return std::any_of(damping_.begin(), damping_.end(),
+                       [](const Damping& d) { return d.gain.moving() || d.pole.moving(); });
 }
 
 // The mono sum of each frame, scaled by the input gain, through the diffusers.
@@ -287,8 +288,7 @@ void Reverb::processBlock(float* samples, size_t frames, int channels) {
     for (size_t n = 0; n < frames; ++n) {
         float* frame = samples + n * static_cast<size_t>(channels);
         const LineValues t = LineValues::load(taps_[n].data());
-        for (int c = 0; c < wetChannels; ++c)
-            frame[c] += wet_[n] * sumOf(mix[c].low * t.low + mix[c].high * t.high);
+        for (int c = 0; c < wetChannels; ++c) frame[c] += wet_[n] * sumOf(mix[c].low * t.low + mix[c].high * t.high);
     }
 }
 

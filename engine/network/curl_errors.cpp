@@ -5,8 +5,7 @@
 namespace engine::net {
 namespace {
 
-bool isTlsError(CURLcode code)
-{
+bool isTlsError(CURLcode code) {
     switch (code) {
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
@@ -31,8 +30,7 @@ bool isTlsError(CURLcode code)
 
 }  // namespace
 
-int connectError(CURLcode code)
-{
+int connectError(CURLcode code) {
     if (isTlsError(code)) return BASS_ERROR_SSL;
     switch (code) {
     case CURLE_OK:
@@ -57,8 +55,7 @@ int connectError(CURLcode code)
     }
 }
 
-int downloadEndError(CURLcode code)
-{
+int downloadEndError(CURLcode code) {
     switch (code) {
     case CURLE_OK:
     case CURLE_PARTIAL_FILE:

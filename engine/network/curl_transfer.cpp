@@ -1,7 +1,7 @@
 #include "engine/network/curl_transfer.h"
 
-#include "engine/bass.h"
 #include "engine/api/errors.h"
+#include "engine/bass.h"
 #include "engine/network/curl_errors.h"
 #include "engine/network/http_headers.h"
 #include "engine/network/proxy_rules.h"
@@ -23,14 +23,14 @@ struct SlistDeleter {
 };
 using SlistPtr = std::unique_ptr<curl_slist, SlistDeleter>;
 
-SlistPtr makeSlist(const char* item) { return SlistPtr(curl_slist_append(nullptr, item)); }
+SlistPtr makeSlist(const char* item) {
+    return SlistPtr(curl_slist_append(nullptr, item));
+}
 
 class Transfer {
 public:
     Transfer(const std::atomic<bool>& stop, const HttpOptions& options, TransferHandlers& handlers)
-        : stop_(stop), options_(options), handlers_(handlers), timeoutMs_(std::max(options.timeoutMs, 1))
-    {
-    }
+        : stop_(stop), options_(options), handlers_(handlers), timeoutMs_(std::max(options.timeoutMs, 1)) {}
 
     TransferResult run(CURLM* multi, const std::string& url);
 
@@ -75,8 +75,7 @@ private:
     Clock::time_point lastData_;
 };
 
-TransferResult Transfer::run(CURLM* multi, const std::string& url)
-{
+TransferResult Transfer::run(CURLM* multi, const std::string& url) {
     if (!configure(url)) return {false, BASS_ERROR_MEM};
     if (curl_multi_add_handle(multi, easy_.get()) != CURLM_OK) return {false, BASS_ERROR_MEM};
     CURLcode code = drive(multi);
@@ -84,8 +83,7 @@ TransferResult Transfer::run(CURLM* multi, const std::string& url)
     return {headDone_, result(code)};
 }
 
-bool Transfer::configure(const std::string& url)
-{
+bool Transfer::configure(const std::string& url) {
     easy_.reset(curl_easy_init());
     if (!easy_ || !requestHeaders_ || !aliases_) return false;
     CURL* e = easy_.get();
@@ -110,8 +108,7 @@ bool Transfer::configure(const std::string& url)
     return true;
 }
 
-CURLcode Transfer::drive(CURLM* multi)
-{
+CURLcode Transfer::drive(CURLM* multi) {
     for (;;) {
         int running = 0;
         if (curl_multi_perform(multi, &running) != CURLM_OK) {
@@ -132,8 +129,7 @@ CURLcode Transfer::drive(CURLM* multi)
     }
 }
 
-bool Transfer::finished(CURLM* multi, CURLcode& code)
-{
+bool Transfer::finished(CURLM* multi, CURLcode& code) {
     int queued = 0;
     while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
         if (message->msg == CURLMSG_DONE && message->easy_handle == easy_.get()) {
@@ -144,8 +140,7 @@ bool Transfer::finished(CURLM* multi, CURLcode& code)
     return false;
 }
 
-bool Transfer::timedOut(Clock::time_point now) const
-{
+bool Transfer::timedOut(Clock::time_point now) const {
     auto timeout = std::chrono::milliseconds(timeoutMs_);
     if (!headDone_) return now - requestStart_ >= timeout;
     if (now - lastData_ >= timeout) return true;
@@ -154,8 +149,7 @@ bool Transfer::timedOut(Clock::time_point now) const
 
 // Until the nearest of our deadlines; libcurl shortens the wait itself when
 // one of its own timers is due sooner.
-int Transfer::waitMs(Clock::time_point now) const
-{
+int Transfer::waitMs(Clock::time_point now) const {
     Clock::time_point deadline = (headDone_ ? lastData_ : requestStart_) + std::chrono::milliseconds(timeoutMs_);
     if (headDone_ && handlers_.bodyTimeLimitMs > 0)
         deadline = std::min(deadline, headTime_ + std::chrono::milliseconds(handlers_.bodyTimeLimitMs));
@@ -167,8 +161,7 @@ int Transfer::waitMs(Clock::time_point now) const
 // program's download callback) inside libcurl, which is C: whatever they
 // throw ends the transfer with its error code here instead of unwinding
 // through libcurl or ending the process.
-size_t Transfer::guarded(Handler handler, const char* data, size_t size)
-{
+size_t Transfer::guarded(Handler handler, const char* data, size_t size) {
     try {
         return (this->*handler)(data, size);
     } catch (...) {
@@ -177,18 +170,15 @@ size_t Transfer::guarded(Handler handler, const char* data, size_t size)
     }
 }
 
-size_t Transfer::headerCallback(char* data, size_t size, size_t count, void* self)
-{
+size_t Transfer::headerCallback(char* data, size_t size, size_t count, void* self) {
     return static_cast<Transfer*>(self)->guarded(&Transfer::onHeaderBytes, data, size * count);
 }
 
-size_t Transfer::writeCallback(char* data, size_t size, size_t count, void* self)
-{
+size_t Transfer::writeCallback(char* data, size_t size, size_t count, void* self) {
     return static_cast<Transfer*>(self)->guarded(&Transfer::onBodyBytes, data, size * count);
 }
 
-size_t Transfer::onHeaderBytes(const char* data, size_t size)
-{
+size_t Transfer::onHeaderBytes(const char* data, size_t size) {
     if (headDone_) return size;  // trailers of a chunked body
     if (stop_) return 0;
     size_t used = 0;
@@ -205,8 +195,7 @@ size_t Transfer::onHeaderBytes(const char* data, size_t size)
 
 // A complete head: an interim or redirect head is forgotten (libcurl goes
 // on), an error status ends the transfer, a success starts the body.
-bool Transfer::finishBlock()
-{
+bool Transfer::finishBlock() {
     std::optional<StatusLine> status = parseStatusLine(reader_.statusLine());
     if (!status) {
         error_ = BASS_ERROR_HEADERS;
@@ -227,8 +216,7 @@ bool Transfer::finishBlock()
     return startBody(status->icy);
 }
 
-bool Transfer::startBody(bool icy)
-{
+bool Transfer::startBody(bool icy) {
     HttpResponse response;
     response.icy = icy;
     response.statusLine = reader_.statusLine();
@@ -245,8 +233,7 @@ bool Transfer::startBody(bool icy)
     return error_ == 0;
 }
 
-size_t Transfer::onBodyBytes(const char* data, size_t size)
-{
+size_t Transfer::onBodyBytes(const char* data, size_t size) {
     if (stop_) return 0;
     if (!headDone_) return size;  // the body of a head we did not take
     if (handlers_.onBody && !handlers_.onBody(data, size)) {
@@ -259,8 +246,7 @@ size_t Transfer::onBodyBytes(const char* data, size_t size)
     return size;
 }
 
-int Transfer::result(CURLcode code) const
-{
+int Transfer::result(CURLcode code) const {
     if (stop_) return kStoppedError;
     if (error_ != 0) return error_;
     if (!headDone_) return headlessError(code);
@@ -268,8 +254,7 @@ int Transfer::result(CURLcode code) const
     return downloadEndError(code);
 }
 
-int Transfer::headlessError(CURLcode code) const
-{
+int Transfer::headlessError(CURLcode code) const {
     // The connection ended cleanly after a head we could not take: a
     // redirect libcurl would not follow (no Location it accepts).
     if (code == CURLE_OK) return lastStatus_ >= 300 ? BASS_ERROR_HTTP : BASS_ERROR_FILEOPEN;
@@ -285,8 +270,7 @@ int Transfer::headlessError(CURLcode code) const
 }  // namespace
 
 TransferResult runTransfer(CURLM* multi, const std::atomic<bool>& stop, const std::string& url,
-                           const HttpOptions& options, TransferHandlers& handlers)
-{
+                           const HttpOptions& options, TransferHandlers& handlers) {
     Transfer transfer(stop, options, handlers);
     return transfer.run(multi, url);
 }

@@ -2,26 +2,28 @@
 
 #include <algorithm>
 
-#include "engine/core/text_match.h"
 #include <cctype>
+#include "engine/core/text_match.h"
 
 namespace engine::net {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
-std::string_view trimBlanks(std::string_view s)
-{
+std::string_view trimBlanks(std::string_view s) {
     while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
     while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
     return s;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Exactly three digits followed by the end or a blank.
-std::optional<int> statusCode(std::string_view rest)
-{
+std::optional<int> statusCode(std::string_view rest) {
     if (rest.size() < 3 || !isDigit(rest[0]) || !isDigit(rest[1]) || !isDigit(rest[2])) return std::nullopt;
     if (rest.size() > 3 && !isBlank(rest[3])) return std::nullopt;
     int code = (rest[0] - '0') * 100 + (rest[1] - '0') * 10 + (rest[2] - '0');
@@ -31,8 +33,7 @@ std::optional<int> statusCode(std::string_view rest)
 
 }  // namespace
 
-std::optional<StatusLine> parseStatusLine(std::string_view line)
-{
+std::optional<StatusLine> parseStatusLine(std::string_view line) {
     StatusLine status;
     if (line.size() >= 4 && equalsNoCase(line.substr(0, 4), "ICY ")) {
         status.icy = true;
@@ -50,8 +51,7 @@ std::optional<StatusLine> parseStatusLine(std::string_view line)
     return status;
 }
 
-std::optional<std::string> headerValue(const std::vector<std::string>& headers, std::string_view name)
-{
+std::optional<std::string> headerValue(const std::vector<std::string>& headers, std::string_view name) {
     for (const std::string& line : headers) {
         size_t colon = line.find(':');
         if (colon == std::string::npos) continue;
@@ -61,16 +61,14 @@ std::optional<std::string> headerValue(const std::vector<std::string>& headers, 
     return std::nullopt;
 }
 
-std::string mediaType(std::string_view contentType)
-{
+std::string mediaType(std::string_view contentType) {
     std::string_view type = trimBlanks(contentType.substr(0, contentType.find(';')));
     std::string result(type);
     std::transform(result.begin(), result.end(), result.begin(), lowerAscii);
     return result;
 }
 
-long metaintValue(const std::vector<std::string>& headers)
-{
+long metaintValue(const std::vector<std::string>& headers) {
     std::optional<std::string> value = headerValue(headers, "icy-metaint");
     if (!value || value->empty()) return 0;
     long interval = 0;
@@ -82,8 +80,7 @@ long metaintValue(const std::vector<std::string>& headers)
     return interval;
 }
 
-size_t HeaderBlockReader::feed(const char* data, size_t size)
-{
+size_t HeaderBlockReader::feed(const char* data, size_t size) {
     size_t used = 0;
     while (used < size && state_ == State::Reading) {
         char c = data[used++];
@@ -99,8 +96,7 @@ size_t HeaderBlockReader::feed(const char* data, size_t size)
     return used;
 }
 
-void HeaderBlockReader::endLine()
-{
+void HeaderBlockReader::endLine() {
     if (!line_.empty() && line_.back() == '\r') line_.pop_back();
     if (line_.empty()) {
         // Blank lines before the status line are tolerated, as browsers do.
@@ -114,8 +110,7 @@ void HeaderBlockReader::endLine()
     line_.clear();
 }
 
-void HeaderBlockReader::reset()
-{
+void HeaderBlockReader::reset() {
     *this = HeaderBlockReader();
 }
 

@@ -11,8 +11,8 @@
 namespace engine::net {
 
 struct StatusLine {
-    bool icy = false;      // "ICY 200 OK" rather than "HTTP/1.x 200 OK"
-    int code = 0;          // 100..999
+    bool icy = false;  // "ICY 200 OK" rather than "HTTP/1.x 200 OK"
+    int code = 0;      // 100..999
 };
 
 // Parses "HTTP/<version> <code> [reason]" or "ICY <code> [reason]".
@@ -20,8 +20,7 @@ std::optional<StatusLine> parseStatusLine(std::string_view line);
 
 // The value of the first header called `name` (case-insensitive), with the
 // blanks around it removed.
-std::optional<std::string> headerValue(const std::vector<std::string>& headers,
-                                       std::string_view name);
+std::optional<std::string> headerValue(const std::vector<std::string>& headers, std::string_view name);
 
 // "Audio/MPEG; charset=x" -> "audio/mpeg".
 std::string mediaType(std::string_view contentType);

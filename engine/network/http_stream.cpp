@@ -1,12 +1,12 @@
 #include "engine/network/http_stream.h"
 
-#include "engine/bass.h"
 #include "engine/api/errors.h"
+#include "engine/bass.h"
+#include "engine/core/text_match.h"
 #include "engine/network/curl_transfer.h"
 #include "engine/network/icy_parser.h"
 #include "engine/network/playlist.h"
 #include "engine/network/station_url.h"
-#include "engine/core/text_match.h"
 
 #include <curl/curl.h>
 
@@ -28,8 +28,7 @@ constexpr int kMaxTries = 10;
 // A playlist may name a playlist, which may name a stream, no deeper.
 constexpr int kMaxPlaylistDepth = 2;
 
-void initCurlOnce()
-{
+void initCurlOnce() {
     static std::once_flag once;
     std::call_once(once, [] {
         curl_global_init(CURL_GLOBAL_DEFAULT);
@@ -37,13 +36,11 @@ void initCurlOnce()
         // SIGPIPE, which would end the whole player; unless the program
         // chose a handler of its own, ignore it.
         struct sigaction current {};
-        if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
-            signal(SIGPIPE, SIG_IGN);
+        if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) signal(SIGPIPE, SIG_IGN);
     });
 }
 
-bool isHttpUrl(const std::string& url)
-{
+bool isHttpUrl(const std::string& url) {
     return startsWithNoCase(url, "http://") || startsWithNoCase(url, "https://");
 }
 
@@ -53,8 +50,7 @@ bool isHttpUrl(const std::string& url)
 struct HttpStream::Impl {
     enum class State { Idle, Connecting, Streaming, Failed };
 
-    ~Impl()
-    {
+    ~Impl() {
         if (multi) curl_multi_cleanup(multi);
     }
 
@@ -67,11 +63,11 @@ struct HttpStream::Impl {
 
     std::mutex mutex;
     std::condition_variable settled;
-    State state = State::Idle;   // guarded by mutex
-    int openError = 0;           // guarded by mutex
-    CURLM* multi = nullptr;      // set under mutex before the thread starts; freed by ~Impl
-    std::thread thread;          // started under mutex; joined under joinMutex
-    std::thread::id threadId;    // guarded by mutex
+    State state = State::Idle;  // guarded by mutex
+    int openError = 0;          // guarded by mutex
+    CURLM* multi = nullptr;     // set under mutex before the thread starts; freed by ~Impl
+    std::thread thread;         // started under mutex; joined under joinMutex
+    std::thread::id threadId;   // guarded by mutex
     std::mutex joinMutex;
     std::atomic<bool> stopping{false};
 
@@ -85,8 +81,7 @@ struct HttpStream::Impl {
 
 // The thread's body: nothing the consumer's handlers throw leaves it (an
 // exception would end the process); it becomes the download's error.
-void HttpStream::Impl::download()
-{
+void HttpStream::Impl::download() {
     int error = 0;
     try {
         error = tryUrl(url, 0);
@@ -97,8 +92,7 @@ void HttpStream::Impl::download()
 }
 
 // 0 once a stream has been played to its end; otherwise why none played.
-int HttpStream::Impl::tryUrl(const std::string& target, int depth)
-{
+int HttpStream::Impl::tryUrl(const std::string& target, int depth) {
     if (!isHttpUrl(target)) return BASS_ERROR_PROTOCOL;
     --triesLeft;
     bool playlist = false;
@@ -139,8 +133,7 @@ int HttpStream::Impl::tryUrl(const std::string& target, int depth)
     return tryPlaylist(body, playlistHead.effectiveUrl, depth);
 }
 
-int HttpStream::Impl::tryPlaylist(const std::string& body, const std::string& baseUrl, int depth)
-{
+int HttpStream::Impl::tryPlaylist(const std::string& body, const std::string& baseUrl, int depth) {
     int error = BASS_ERROR_FILEFORM;
     for (const std::string& entry : parsePlaylist(body, baseUrl)) {
         if (triesLeft <= 0 || stopping) break;
@@ -150,8 +143,7 @@ int HttpStream::Impl::tryPlaylist(const std::string& body, const std::string& ba
     return stopping ? kStoppedError : error;
 }
 
-void HttpStream::Impl::startStream(const HttpResponse& response)
-{
+void HttpStream::Impl::startStream(const HttpResponse& response) {
     // The handler first: should it fail, no stream has begun and open()
     // hears of the failure.
     if (events.onHeaders) events.onHeaders(response);
@@ -159,8 +151,7 @@ void HttpStream::Impl::startStream(const HttpResponse& response)
     publish(State::Streaming, 0);
 }
 
-void HttpStream::Impl::publish(State next, int error)
-{
+void HttpStream::Impl::publish(State next, int error) {
     {
         std::lock_guard<std::mutex> lock(mutex);
         state = next;
@@ -169,21 +160,18 @@ void HttpStream::Impl::publish(State next, int error)
     settled.notify_all();
 }
 
-void HttpStream::Impl::join()
-{
+void HttpStream::Impl::join() {
     std::lock_guard<std::mutex> lock(joinMutex);
     if (thread.joinable()) thread.join();
 }
 
 HttpStream::HttpStream() : impl_(std::make_unique<Impl>()) {}
 
-HttpStream::~HttpStream()
-{
+HttpStream::~HttpStream() {
     stop();
 }
 
-int HttpStream::open(const std::string& rawUrl, const HttpOptions& options, HttpEvents events)
-{
+int HttpStream::open(const std::string& rawUrl, const HttpOptions& options, HttpEvents events) {
     std::string url = stationUrl(rawUrl);
     if (!isHttpUrl(url)) return BASS_ERROR_PROTOCOL;
     initCurlOnce();
@@ -214,8 +202,7 @@ int HttpStream::open(const std::string& rawUrl, const HttpOptions& options, Http
     return error;
 }
 
-void HttpStream::stop()
-{
+void HttpStream::stop() {
     Impl& d = *impl_;
     {
         std::lock_guard<std::mutex> lock(d.mutex);

@@ -21,7 +21,7 @@ struct HttpOptions {
     int timeoutMs = 5000;           // connect, and each read while waiting for headers or data
     bool resolvePlaylists = false;  // a .pls / .m3u answer resolves to its first playable entry
     int maxRedirects = 5;
-    std::string range;              // "first-last": asks for those bytes only (a source's part of a file)
+    std::string range;  // "first-last": asks for those bytes only (a source's part of a file)
 };
 
 struct HttpResponse {

@@ -6,16 +6,12 @@
 namespace engine::net {
 
 IcyParser::IcyParser(long metaint, AudioFn onAudio, MetaFn onMeta)
-    : metaint_(metaint > 0 ? metaint : 0),
-      onAudio_(std::move(onAudio)),
-      onMeta_(std::move(onMeta)),
-      audioLeft_(static_cast<size_t>(metaint_))
-{
+    : metaint_(metaint > 0 ? metaint : 0), onAudio_(std::move(onAudio)), onMeta_(std::move(onMeta)),
+      audioLeft_(static_cast<size_t>(metaint_)) {
     block_.reserve(kMaxMetaBytes);
 }
 
-void IcyParser::feed(const unsigned char* data, size_t size)
-{
+void IcyParser::feed(const unsigned char* data, size_t size) {
     if (metaint_ == 0) {
         if (size > 0 && onAudio_) onAudio_(data, size);
         return;
@@ -42,8 +38,7 @@ void IcyParser::feed(const unsigned char* data, size_t size)
     }
 }
 
-size_t IcyParser::takeAudio(const unsigned char* data, size_t size)
-{
+size_t IcyParser::takeAudio(const unsigned char* data, size_t size) {
     size_t run = std::min(size, audioLeft_);
     if (onAudio_) onAudio_(data, run);
     audioLeft_ -= run;
@@ -51,8 +46,7 @@ size_t IcyParser::takeAudio(const unsigned char* data, size_t size)
     return run;
 }
 
-size_t IcyParser::takeMeta(const unsigned char* data, size_t size)
-{
+size_t IcyParser::takeMeta(const unsigned char* data, size_t size) {
     size_t run = std::min(size, metaLeft_);
     block_.append(reinterpret_cast<const char*>(data), run);
     metaLeft_ -= run;
@@ -60,8 +54,7 @@ size_t IcyParser::takeMeta(const unsigned char* data, size_t size)
     return run;
 }
 
-void IcyParser::finishBlock()
-{
+void IcyParser::finishBlock() {
     phase_ = Phase::Audio;
     audioLeft_ = static_cast<size_t>(metaint_);
     std::string text = block_.substr(0, block_.find('\0'));

@@ -13,13 +13,11 @@
 namespace engine::net {
 namespace {
 
-bool endsWithNoCase(std::string_view s, std::string_view suffix)
-{
+bool endsWithNoCase(std::string_view s, std::string_view suffix) {
     return s.size() >= suffix.size() && startsWithNoCase(s.substr(s.size() - suffix.size()), suffix);
 }
 
-std::string_view trim(std::string_view s)
-{
+std::string_view trim(std::string_view s) {
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
     while (!s.empty() && blank(s.front())) s.remove_prefix(1);
     while (!s.empty() && blank(s.back())) s.remove_suffix(1);
@@ -28,16 +26,14 @@ std::string_view trim(std::string_view s)
 
 // Binary noise is never a URL; skipping such lines keeps a mislabelled audio
 // stream from turning into dozens of hopeless connection attempts.
-bool hasControlChars(std::string_view s)
-{
+bool hasControlChars(std::string_view s) {
     return std::any_of(s.begin(), s.end(), [](char c) {
         auto u = static_cast<unsigned char>(c);
         return (u < 0x20 && u != '\t') || u == 0x7f;
     });
 }
 
-std::vector<std::string_view> textLines(std::string_view body)
-{
+std::vector<std::string_view> textLines(std::string_view body) {
     if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
     std::vector<std::string_view> lines;
     while (!body.empty()) {
@@ -55,8 +51,7 @@ struct PlsEntry {
 };
 
 // "File12=http://..." -> {12, "http://..."}.
-std::optional<PlsEntry> plsEntry(std::string_view line)
-{
+std::optional<PlsEntry> plsEntry(std::string_view line) {
     if (!startsWithNoCase(line, "file")) return std::nullopt;
     size_t pos = 4;
     long number = 0;
@@ -66,15 +61,13 @@ std::optional<PlsEntry> plsEntry(std::string_view line)
     return PlsEntry{number, trim(line.substr(pos + 1))};
 }
 
-bool isPls(const std::vector<std::string_view>& lines)
-{
+bool isPls(const std::vector<std::string_view>& lines) {
     return std::any_of(lines.begin(), lines.end(), [](std::string_view line) {
         return startsWithNoCase(line, "[playlist]") || plsEntry(line).has_value();
     });
 }
 
-std::vector<std::string_view> plsUrls(const std::vector<std::string_view>& lines)
-{
+std::vector<std::string_view> plsUrls(const std::vector<std::string_view>& lines) {
     std::vector<PlsEntry> entries;
     for (std::string_view line : lines)
         if (auto entry = plsEntry(line); entry && !entry->url.empty()) entries.push_back(*entry);
@@ -85,16 +78,14 @@ std::vector<std::string_view> plsUrls(const std::vector<std::string_view>& lines
     return urls;
 }
 
-std::vector<std::string_view> m3uUrls(const std::vector<std::string_view>& lines)
-{
+std::vector<std::string_view> m3uUrls(const std::vector<std::string_view>& lines) {
     std::vector<std::string_view> urls;
     for (std::string_view line : lines)
         if (line.front() != '#') urls.push_back(line);
     return urls;
 }
 
-std::string_view urlPath(std::string_view url)
-{
+std::string_view urlPath(std::string_view url) {
     url = url.substr(0, url.find_first_of("?#"));
     size_t scheme = url.find("://");
     if (scheme == std::string_view::npos) return url;
@@ -109,11 +100,11 @@ struct CurlUrlDeleter {
 
 }  // namespace
 
-bool isPlaylist(std::string_view mediaType, std::string_view url)
-{
+bool isPlaylist(std::string_view mediaType, std::string_view url) {
     static constexpr std::array<std::string_view, 9> playlistTypes = {
-        "audio/x-scpls", "audio/scpls", "application/pls+xml", "audio/x-mpegurl", "audio/mpegurl",
-        "application/x-mpegurl", "application/vnd.apple.mpegurl", "audio/x-m3u", "audio/m3u"};
+        "audio/x-scpls", "audio/scpls",           "application/pls+xml",           "audio/x-mpegurl",
+        "audio/mpegurl", "application/x-mpegurl", "application/vnd.apple.mpegurl", "audio/x-m3u",
+        "audio/m3u"};
     if (std::find(playlistTypes.begin(), playlistTypes.end(), mediaType) != playlistTypes.end()) return true;
     if (startsWithNoCase(mediaType, "audio/") || startsWithNoCase(mediaType, "video/") ||
         mediaType == "application/ogg")
@@ -122,16 +113,14 @@ bool isPlaylist(std::string_view mediaType, std::string_view url)
     return endsWithNoCase(path, ".pls") || endsWithNoCase(path, ".m3u") || endsWithNoCase(path, ".m3u8");
 }
 
-bool isHlsPlaylist(std::string_view mediaType, std::string_view body)
-{
+bool isHlsPlaylist(std::string_view mediaType, std::string_view body) {
     if (mediaType == "application/vnd.apple.mpegurl") return true;
     for (std::string_view line : textLines(body))
         if (line.starts_with("#EXT-X-")) return true;
     return false;
 }
 
-std::vector<std::string> parsePlaylist(std::string_view body, const std::string& baseUrl)
-{
+std::vector<std::string> parsePlaylist(std::string_view body, const std::string& baseUrl) {
     std::vector<std::string_view> lines = textLines(body);
     std::vector<std::string_view> urls = isPls(lines) ? plsUrls(lines) : m3uUrls(lines);
     if (urls.size() > kMaxPlaylistEntries) urls.resize(kMaxPlaylistEntries);
@@ -140,8 +129,7 @@ std::vector<std::string> parsePlaylist(std::string_view body, const std::string&
     return entries;
 }
 
-std::string resolveUrl(const std::string& base, const std::string& ref)
-{
+std::string resolveUrl(const std::string& base, const std::string& ref) {
     std::unique_ptr<CURLU, CurlUrlDeleter> url(curl_url());
     if (!url) return ref;
     if (curl_url_set(url.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK) return ref;

@@ -4,8 +4,7 @@
 
 namespace engine::net {
 
-std::string hostsWithoutProxy()
-{
+std::string hostsWithoutProxy() {
     // Setting libcurl's list replaces its reading of the environment, so the
     // user's list is read the way libcurl reads it and kept whole.
     const char* user = getenv("no_proxy");

@@ -4,12 +4,13 @@ namespace engine::net {
 
 namespace {
 
-bool endsNothing(char c) { return c == '\n' || c == '\r' || c == ' ' || c == '\t'; }
+bool endsNothing(char c) {
+    return c == '\n' || c == '\r' || c == ' ' || c == '\t';
+}
 
 }  // namespace
 
-std::string stationUrl(std::string_view text)
-{
+std::string stationUrl(std::string_view text) {
     while (!text.empty() && endsNothing(text.back())) text.remove_suffix(1);
     std::string url;
     url.reserve(text.size());

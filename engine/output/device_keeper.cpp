@@ -37,7 +37,9 @@ void DeviceKeeper::wake() {
     signal_.notify_all();
 }
 
-bool DeviceKeeper::wanted(Clock::time_point now) const { return now - lastWanted_ < kIdleGrace; }
+bool DeviceKeeper::wanted(Clock::time_point now) const {
+    return now - lastWanted_ < kIdleGrace;
+}
 
 void DeviceKeeper::run() {
     std::unique_lock lock(mutex_);

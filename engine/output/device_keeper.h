@@ -14,10 +14,10 @@
 namespace engine::out {
 
 struct DeviceOps {
-    std::function<bool()> open;   // opens and starts the device; false when it cannot be had now
+    std::function<bool()> open;  // opens and starts the device; false when it cannot be had now
     std::function<void()> close;
-    std::function<bool()> lost;   // the open device has stopped playing by itself
-    std::function<bool()> busy;   // something plays, so the device is wanted
+    std::function<bool()> lost;  // the open device has stopped playing by itself
+    std::function<bool()> busy;  // something plays, so the device is wanted
 };
 
 class DeviceKeeper {

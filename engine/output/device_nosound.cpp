@@ -17,8 +17,7 @@ constexpr int kChannels = 2;
 
 class NoSoundOutput : public Output {
 public:
-    NoSoundOutput(int rate, RenderFn render)
-        : render_(std::move(render)), format_{rate, kChannels, kBufferFrames} {}
+    NoSoundOutput(int rate, RenderFn render) : render_(std::move(render)), format_{rate, kChannels, kBufferFrames} {}
 
     ~NoSoundOutput() override {
         {
@@ -31,7 +30,9 @@ public:
 
     Format format() const override { return format_; }
     const char* driver() const override { return "nosound"; }
-    void start() override { thread_ = std::thread([this] { run(); }); }
+    void start() override {
+        thread_ = std::thread([this] { run(); });
+    }
 
 private:
     void run() {

@@ -30,7 +30,7 @@ public:
     SdlOutput(RenderFn render, BusyFn busy)
         : render_(std::move(render)),
           keeper_(std::make_unique<DeviceKeeper>(DeviceOps{[this] { return reopen(); }, [this] { closeIdle(); },
-                                                            [this] { return lost(); }, std::move(busy)})) {}
+                                                           [this] { return lost(); }, std::move(busy)})) {}
     ~SdlOutput() override {
         keeper_.reset();  // no reopening from here on
         std::lock_guard lock(sdlMutex);

@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <system_error>
 
-#include "engine/bass.h"
 #include "engine/api/errors.h"
+#include "engine/bass.h"
+#include "engine/core/text_match.h"
 #include "engine/network/curl_transfer.h"
 #include "engine/network/http_headers.h"
-#include "engine/core/text_match.h"
 
 struct TunelarkSourceHost {
     engine::source::SourceRun* run;
@@ -32,15 +32,25 @@ constexpr long kMaxFrames = 1 << 20;
 // The longest sleep a source may ask for; a live playlist reloads sooner.
 constexpr int kMaxWaitMs = 60 * 1000;
 
-SourceRun& of(TunelarkSourceHost* host) { return *host->run; }
+SourceRun& of(TunelarkSourceHost* host) {
+    return *host->run;
+}
 
 int hostFetch(TunelarkSourceHost* h, const char* url, size_t maxBytes, int timeLimitMs, TunelarkFetched* out) {
     return of(h).fetch(url, maxBytes, timeLimitMs, out);
 }
-int hostAudio(TunelarkSourceHost* h, const TunelarkPcm* pcm, uint32_t ctype) { return of(h).audio(pcm, ctype); }
-void hostReceived(TunelarkSourceHost* h, const unsigned char* data, size_t size) { of(h).received(data, size); }
-void hostMeta(TunelarkSourceHost* h, const char* text) { of(h).meta(text); }
-int hostWait(TunelarkSourceHost* h, int ms) { return of(h).wait(ms); }
+int hostAudio(TunelarkSourceHost* h, const TunelarkPcm* pcm, uint32_t ctype) {
+    return of(h).audio(pcm, ctype);
+}
+void hostReceived(TunelarkSourceHost* h, const unsigned char* data, size_t size) {
+    of(h).received(data, size);
+}
+void hostMeta(TunelarkSourceHost* h, const char* text) {
+    of(h).meta(text);
+}
+int hostWait(TunelarkSourceHost* h, int ms) {
+    return of(h).wait(ms);
+}
 int hostFetchRange(TunelarkSourceHost* h, const char* url, uint64_t offset, size_t length, int timeLimitMs,
                    TunelarkFetched* out) {
     return of(h).fetchRange(url, offset, length, timeLimitMs, out);
@@ -160,8 +170,10 @@ int SourceRun::transfer(const char* url, const net::HttpOptions& options, uint64
         data += skipped;
         size -= skipped;
         // A part ends where it is whole; a whole body must fit.
-        if (ranged) size = std::min(size, maxBytes - fetched_.size());
-        else if (size > maxBytes - fetched_.size()) return !(tooLarge = true);
+        if (ranged)
+            size = std::min(size, maxBytes - fetched_.size());
+        else if (size > maxBytes - fetched_.size())
+            return !(tooLarge = true);
         fetched_.insert(fetched_.end(), data, data + size);
         return !ranged || fetched_.size() < maxBytes;
     };
@@ -192,7 +204,8 @@ void SourceRun::meta(const char* text) {
 
 int SourceRun::wait(int ms) {
     MutexLock lock(mutex_);
-    wake_.wait_for(mutex_, std::chrono::milliseconds(std::clamp(ms, 0, kMaxWaitMs)), [this] { return stopping_.load(); });
+    wake_.wait_for(mutex_, std::chrono::milliseconds(std::clamp(ms, 0, kMaxWaitMs)),
+                   [this] { return stopping_.load(); });
     return stopping_ ? 1 : 0;
 }
 

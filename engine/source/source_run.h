@@ -12,10 +12,10 @@
 #include <thread>
 #include <vector>
 
+#include "base/thread_safety.h"
 #include "engine/decode/decoder.h"
 #include "engine/network/http_stream.h"
 #include "engine/source/source_table.h"
-#include "base/thread_safety.h"
 
 struct TunelarkSourceHost;
 

@@ -14,7 +14,7 @@ namespace engine::source {
 struct SourceKind {
     uint32_t ctype = 0;  // of its streams when the codec has no type of its own
     std::string name;
-    uint32_t plugin = 0;  // the HPLUGIN that brought it
+    uint32_t plugin = 0;                     // the HPLUGIN that brought it
     const TunelarkSourceOps* ops = nullptr;  // the plug-in's, never unloaded
 };
 

@@ -29,10 +29,10 @@ private:
     void failure();
 
     NeAACDecHandle faad_ = nullptr;
-    AdtsHeader current_;           // the stream FAAD2 was set up for
+    AdtsHeader current_;  // the stream FAAD2 was set up for
     std::vector<unsigned char> bytes_;
-    size_t used_ = 0;              // bytes_ before this are done with
-    bool synced_ = false;          // the last frame was good: trust one header
+    size_t used_ = 0;      // bytes_ before this are done with
+    bool synced_ = false;  // the last frame was good: trust one header
     size_t bytesWithoutAudio_ = 0;
     int errorsInARow_ = 0;
     bool failed_ = false;

@@ -1,8 +1,8 @@
 // The AAC plug-in: ADTS streams (AAC-LC, HE-AAC v1 and v2) decoded by FAAD2.
 #include "engine/plugin_interface.h"
-#include "plugins/decoder_glue.h"
 #include "plugins/aac/aac_decoder.h"
 #include "plugins/aac/adts_header.h"
+#include "plugins/decoder_glue.h"
 
 namespace {
 
@@ -30,8 +30,10 @@ const TunelarkPluginFormat kFormats[] = {
      .source = nullptr},
 };
 
-const TunelarkPlugin kPlugin = {
-    .interfaceVersion = TUNELARK_PLUGIN_INTERFACE_VERSION, .version = 0x01000000, .formatCount = 1, .formats = kFormats};
+const TunelarkPlugin kPlugin = {.interfaceVersion = TUNELARK_PLUGIN_INTERFACE_VERSION,
+                                .version = 0x01000000,
+                                .formatCount = 1,
+                                .formats = kFormats};
 
 }  // namespace
 

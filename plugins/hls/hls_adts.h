@@ -9,8 +9,8 @@
 namespace hls {
 
 struct AdtsConfig {
-    int profile = 1;        // the core object type - 1 (1: AAC-LC)
-    int rateIndex = 4;      // of the core (SBR is implicit in ADTS)
+    int profile = 1;    // the core object type - 1 (1: AAC-LC)
+    int rateIndex = 4;  // of the core (SBR is implicit in ADTS)
     int channelConfig = 2;
 };
 

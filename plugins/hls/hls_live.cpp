@@ -11,7 +11,9 @@ constexpr double kMinStallSeconds = 10;
 // More than a live window holds: a late copy's newest segment is among them.
 constexpr size_t kRecentKept = 64;
 
-std::string keyOf(const Segment& s) { return segmentKey(s.url, s.range); }
+std::string keyOf(const Segment& s) {
+    return segmentKey(s.url, s.range);
+}
 
 double sensibleTarget(const Playlist& p) {
     double t = p.targetDuration;

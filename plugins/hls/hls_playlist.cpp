@@ -110,8 +110,8 @@ struct Reader {
 
     Playlist list;
     const std::string& base;
-    Segment next;              // tags gathered for the next URI line
-    Key key;                   // in force for the segments that follow
+    Segment next;  // tags gathered for the next URI line
+    Key key;       // in force for the segments that follow
     std::string mapUrl;
     std::optional<ByteRange> mapRange;
     std::optional<RangeText> range;  // for the next URI line
@@ -213,7 +213,8 @@ std::string removeDots(std::string_view path) {
     size_t start = 0;
     while (start <= path.size()) {
         size_t slash = path.find('/', start);
-        std::string_view part = path.substr(start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
+        std::string_view part =
+            path.substr(start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
         bool last = slash == std::string_view::npos;
         if (part == "..") {
             if (parts.size() > 1) parts.pop_back();

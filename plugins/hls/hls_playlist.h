@@ -5,10 +5,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <deque>
 #include <vector>
 
 namespace hls {
@@ -45,11 +45,11 @@ struct ByteRange {
 
 struct Segment {
     std::string url;
-    double duration = 0;   // seconds, as #EXTINF says
+    double duration = 0;  // seconds, as #EXTINF says
     long long sequence = 0;
     bool discontinuity = false;  // a new timeline or format starts here
     Key key;
-    std::string mapUrl;          // #EXT-X-MAP: the init section of fMP4
+    std::string mapUrl;  // #EXT-X-MAP: the init section of fMP4
     std::optional<ByteRange> mapRange;
     std::optional<ByteRange> range;  // the segment is this part of its file
 };

@@ -26,8 +26,10 @@ const TunelarkPluginFormat kFormats[] = {
      .source = &kOps},
 };
 
-const TunelarkPlugin kPlugin = {
-    .interfaceVersion = TUNELARK_PLUGIN_INTERFACE_VERSION, .version = 0x01000000, .formatCount = 1, .formats = kFormats};
+const TunelarkPlugin kPlugin = {.interfaceVersion = TUNELARK_PLUGIN_INTERFACE_VERSION,
+                                .version = 0x01000000,
+                                .formatCount = 1,
+                                .formats = kFormats};
 
 }  // namespace
 

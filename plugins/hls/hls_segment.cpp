@@ -40,7 +40,10 @@ int64_t seekMemory(void* opaque, int64_t offset, int whence) {
     auto* r = static_cast<MemoryReader*>(opaque);
     if (whence & AVSEEK_SIZE) return int64_t(r->size);
     whence &= ~AVSEEK_FORCE;
-    int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? int64_t(r->at) : whence == SEEK_END ? int64_t(r->size) : -1;
+    int64_t base = whence == SEEK_SET   ? 0
+                   : whence == SEEK_CUR ? int64_t(r->at)
+                   : whence == SEEK_END ? int64_t(r->size)
+                                        : -1;
     if (base < 0 || offset < -base || offset > int64_t(r->size) - base) return AVERROR(EINVAL);
     r->at = size_t(base + offset);
     return int64_t(r->at);
@@ -58,12 +61,18 @@ float sampleAt(const AVFrame& f, int channel, int index, int channels) {
     const uint8_t* base = f.extended_data[planar ? channel : 0];
     int at = planar ? index : index * channels + channel;
     switch (av_get_packed_sample_fmt(format)) {
-    case AV_SAMPLE_FMT_FLT: return reinterpret_cast<const float*>(base)[at];
-    case AV_SAMPLE_FMT_DBL: return float(reinterpret_cast<const double*>(base)[at]);
-    case AV_SAMPLE_FMT_S16: return reinterpret_cast<const int16_t*>(base)[at] / 32768.0f;
-    case AV_SAMPLE_FMT_S32: return float(reinterpret_cast<const int32_t*>(base)[at] / 2147483648.0);
-    case AV_SAMPLE_FMT_U8: return (base[at] - 128) / 128.0f;
-    default: return 0;
+    case AV_SAMPLE_FMT_FLT:
+        return reinterpret_cast<const float*>(base)[at];
+    case AV_SAMPLE_FMT_DBL:
+        return float(reinterpret_cast<const double*>(base)[at]);
+    case AV_SAMPLE_FMT_S16:
+        return reinterpret_cast<const int16_t*>(base)[at] / 32768.0f;
+    case AV_SAMPLE_FMT_S32:
+        return float(reinterpret_cast<const int32_t*>(base)[at] / 2147483648.0);
+    case AV_SAMPLE_FMT_U8:
+        return (base[at] - 128) / 128.0f;
+    default:
+        return 0;
     }
 }
 
@@ -93,7 +102,9 @@ std::string timedTitle(const unsigned char* data, size_t size) {
 
 // The titles due at `now` (all of them when now is AV_NOPTS_VALUE).
 void fireDue(std::vector<TimedTitle>& titles, int64_t now, SegmentOutput& out) {
-    auto due = [now](const TimedTitle& t) { return now == AV_NOPTS_VALUE || t.time == AV_NOPTS_VALUE || t.time <= now; };
+    auto due = [now](const TimedTitle& t) {
+        return now == AV_NOPTS_VALUE || t.time == AV_NOPTS_VALUE || t.time <= now;
+    };
     for (const auto& t : titles)
         if (due(t)) out.title(t.text);
     std::erase_if(titles, due);
@@ -112,7 +123,8 @@ SegmentResult SegmentDecoder::play(const std::vector<unsigned char>& bytes, Segm
     if (!frame_ || bytes.empty()) return SegmentResult::NotMedia;
     MemoryReader reader{bytes.data(), bytes.size(), 0};
     auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBuffer));
-    AVIOContext* io = buffer ? avio_alloc_context(buffer, kIoBuffer, 0, &reader, readMemory, nullptr, seekMemory) : nullptr;
+    AVIOContext* io =
+        buffer ? avio_alloc_context(buffer, kIoBuffer, 0, &reader, readMemory, nullptr, seekMemory) : nullptr;
     if (!io) {
         av_free(buffer);
         return SegmentResult::NotMedia;
@@ -170,8 +182,7 @@ SegmentResult SegmentDecoder::demux(AVFormatContext* format, SegmentOutput& out)
 bool SegmentDecoder::openCodec(const AVStream& stream) {
     const AVCodecParameters& par = *stream.codecpar;
     std::vector<unsigned char> extra(par.extradata, par.extradata + std::max(par.extradata_size, 0));
-    if (codec_ && codecId_ == par.codec_id && extra == extradata_ && codecRate_ == par.sample_rate)
-        return true;
+    if (codec_ && codecId_ == par.codec_id && extra == extradata_ && codecRate_ == par.sample_rate) return true;
     avcodec_free_context(&codec_);
     const AVCodec* decoder = avcodec_find_decoder(par.codec_id);
     if (!decoder || !(codec_ = avcodec_alloc_context3(decoder))) return false;
@@ -202,7 +213,8 @@ bool SegmentDecoder::drainFrames(SegmentOutput& out) {
         bool go = true;
         if (toInterleaved(*frame_)) {
             ++decoded_;
-            go = out.audio(pcm_.data(), frame_->nb_samples, frame_->sample_rate, frame_->ch_layout.nb_channels, codecId_);
+            go = out.audio(pcm_.data(), frame_->nb_samples, frame_->sample_rate, frame_->ch_layout.nb_channels,
+                           codecId_);
         }
         av_frame_unref(frame_);
         if (!go) return false;

@@ -42,7 +42,9 @@ constexpr int kMinFetchLimitMs = 10000;
 constexpr uint32_t kAacCtype = 0x10b00;
 constexpr uint32_t kMp3Ctype = 0x10005;
 
-bool fatal(int error) { return error == TUNELARK_ERROR_STOPPED || error == TUNELARK_ERROR_PROTOCOL; }
+bool fatal(int error) {
+    return error == TUNELARK_ERROR_STOPPED || error == TUNELARK_ERROR_PROTOCOL;
+}
 
 class Station : private SegmentOutput {
 public:
@@ -202,10 +204,14 @@ int Station::playSegment(const Segment& s, int limitMs) {
     if (size_t tag = id3TagSize(segment_.data(), segment_.size()); tag > 0 && tag <= segment_.size())
         if (std::string text = id3Title(segment_.data(), tag); !text.empty()) title(text);
     switch (decoder_.play(segment_, *this)) {
-    case SegmentResult::Played: return 0;
-    case SegmentResult::Stopped: return TUNELARK_ERROR_STOPPED;
-    case SegmentResult::NotMedia: return TUNELARK_ERROR_FILEFORM;
-    case SegmentResult::Undecodable: return TUNELARK_ERROR_DECODE;
+    case SegmentResult::Played:
+        return 0;
+    case SegmentResult::Stopped:
+        return TUNELARK_ERROR_STOPPED;
+    case SegmentResult::NotMedia:
+        return TUNELARK_ERROR_FILEFORM;
+    case SegmentResult::Undecodable:
+        return TUNELARK_ERROR_DECODE;
     }
     return TUNELARK_ERROR_DECODE;
 }
@@ -217,7 +223,9 @@ bool Station::audio(const float* samples, long frames, int rate, int channels, i
     return !stopped_;
 }
 
-void Station::elementary(const unsigned char* data, size_t size) { host_.received(context_, data, size); }
+void Station::elementary(const unsigned char* data, size_t size) {
+    host_.received(context_, data, size);
+}
 
 // Stations repeat the title in every segment: only a change is a new song.
 void Station::title(const std::string& icyText) {

@@ -6,7 +6,7 @@
 namespace opus {
 namespace {
 
-constexpr size_t kHeadSize = 19;      // family 0; others add a channel table
+constexpr size_t kHeadSize = 19;  // family 0; others add a channel table
 constexpr size_t kPageHeaderSize = 27;
 // More comments than any real stream has: a count beyond is a broken header.
 constexpr uint32_t kMaxComments = 10000;

@@ -11,8 +11,8 @@ namespace opus {
 
 struct OpusHead {
     int channels = 0;
-    int preSkip = 0;       // samples at 48 kHz
-    long inputRate = 0;    // Hz, informative only: Opus decodes at 48 kHz
+    int preSkip = 0;     // samples at 48 kHz
+    long inputRate = 0;  // Hz, informative only: Opus decodes at 48 kHz
     int mappingFamily = 0;
 };
 

@@ -35,8 +35,10 @@ const TunelarkPluginFormat kFormats[] = {
      .source = nullptr},
 };
 
-const TunelarkPlugin kPlugin = {
-    .interfaceVersion = TUNELARK_PLUGIN_INTERFACE_VERSION, .version = 0x01000000, .formatCount = 1, .formats = kFormats};
+const TunelarkPlugin kPlugin = {.interfaceVersion = TUNELARK_PLUGIN_INTERFACE_VERSION,
+                                .version = 0x01000000,
+                                .formatCount = 1,
+                                .formats = kFormats};
 
 }  // namespace
 

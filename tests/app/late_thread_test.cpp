@@ -10,11 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include "playback/stream_metadata.h"
+#include "recording/recorder.h"
+#include "state/control_update.h"
 #include "state/player_state.h"
 #include "state/resource_ids.h"
-#include "playback/stream_metadata.h"
-#include "state/control_update.h"
-#include "recording/recorder.h"
 
 namespace {
 
@@ -22,10 +22,8 @@ const char* const kChildVariable = "TUNELARK_LATE_THREAD_CHILD";
 
 // Built before, and so destroyed after, every global without a priority.
 struct LateCalls {
-    ~LateCalls()
-    {
-        if (!getenv(kChildVariable))
-            return;
+    ~LateCalls() {
+        if (!getenv(kChildVariable)) return;
         const char status[] = "ICY 200 OK\0";  // a header block ends with an empty text
         for (int i = 0; i < 3; ++i) {
             sendUpdate(decideText(IDC_STATUS, "connecting..."));
@@ -37,17 +35,13 @@ struct LateCalls {
 };
 __attribute__((init_priority(101))) LateCalls lateCalls;
 
-TEST(LateThread, ChildUsesTheGlobalsSoTheyHaveHistory)
-{
-    if (!getenv(kChildVariable))
-        GTEST_SKIP() << "run by LateThread.CallsAfterStaticDestructionEndCleanly";
-    for (int id = 1; id < 40; ++id)
-        sendUpdate(decideText(id, "before exit"));
+TEST(LateThread, ChildUsesTheGlobalsSoTheyHaveHistory) {
+    if (!getenv(kChildVariable)) GTEST_SKIP() << "run by LateThread.CallsAfterStaticDestructionEndCleanly";
+    for (int id = 1; id < 40; ++id) sendUpdate(decideText(id, "before exit"));
     updateStreamTitle();
 }
 
-TEST(LateThread, CallsAfterStaticDestructionEndCleanly)
-{
+TEST(LateThread, CallsAfterStaticDestructionEndCleanly) {
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {

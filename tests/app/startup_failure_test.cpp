@@ -6,8 +6,7 @@
 
 namespace {
 
-TEST_F(PlayerTest, DeviceThatCannotStartShowsItsErrorAndEndsTheWindow)
-{
+TEST_F(PlayerTest, DeviceThatCannotStartShowsItsErrorAndEndsTheWindow) {
     // An output driver SDL does not have: opening the default device fails.
     setenv("SDL_AUDIODRIVER", "tunelark-no-such-driver", 1);
     open();

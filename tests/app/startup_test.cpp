@@ -6,8 +6,8 @@
 
 #include "app/main_window.h"
 #include "engine/bass.h"
-#include "tests/support/platform_testing.h"
 #include "recording/record_folder.h"
+#include "tests/support/platform_testing.h"
 #include "tests/support/player_fixture.h"
 #include "tests/support/record_folder.h"
 
@@ -15,8 +15,7 @@ namespace {
 
 using StartupTest = PlayerTest;
 
-TEST_F(StartupTest, ControlsShowTheirStartValues)
-{
+TEST_F(StartupTest, ControlsShowTheirStartValues) {
     writeStations("First, http://a/\n  Spaced  ,http://b/\n,http://c/\n");
     ASSERT_NE(open(), nullptr);
     EXPECT_TRUE(boxes().empty());
@@ -32,8 +31,7 @@ TEST_F(StartupTest, ControlsShowTheirStartValues)
     EXPECT_EQ(player.volumePercent, send(IDC_VOLUME, TBM_GETPOS));
     // Ticks at both ends and at 25, 50 and 75.
     EXPECT_EQ(send(IDC_VOLUME, TBM_GETNUMTICS), 5);
-    for (int tick = 0; tick < 3; ++tick)
-        EXPECT_EQ(send(IDC_VOLUME, TBM_GETTIC, tick), 25 * (tick + 1));
+    for (int tick = 0; tick < 3; ++tick) EXPECT_EQ(send(IDC_VOLUME, TBM_GETTIC, tick), 25 * (tick + 1));
     // The checked preset "Instrumental" has run: its positions, not the 10
     // the ranges were set up with.
     const int presetPositions[] = {8, 10, 2, 9};
@@ -62,8 +60,7 @@ TEST_F(StartupTest, ControlsShowTheirStartValues)
 
 // The float is widened before the product: in float arithmetic 0.57f * 100
 // rounds up to exactly 57, while the float's own value is below 0.57.
-TEST(StartupVolume, PercentIsTheTruncatedDoubleProductOfTheFloat)
-{
+TEST(StartupVolume, PercentIsTheTruncatedDoubleProductOfTheFloat) {
     EXPECT_EQ(volumeToPercent(0.57f), 56);
     EXPECT_EQ(volumeToPercent(0.58f), 57);
     EXPECT_EQ(volumeToPercent(0.75f), 75);
@@ -71,8 +68,7 @@ TEST(StartupVolume, PercentIsTheTruncatedDoubleProductOfTheFloat)
     EXPECT_EQ(volumeToPercent(0.0f), 0);
 }
 
-TEST_F(StartupTest, TimerShowsTheEngineLoad)
-{
+TEST_F(StartupTest, TimerShowsTheEngineLoad) {
     ASSERT_NE(open(), nullptr);
     // The 50 ms timer writes "<load with two decimals> %".
     ASSERT_TRUE(pumpUntil([&] { return text(IDC_CPU).find(" %") != std::string::npos; }));
@@ -84,8 +80,7 @@ TEST_F(StartupTest, TimerShowsTheEngineLoad)
 }
 
 // The record folder is made by the first recording, not at every start.
-TEST_F(StartupTest, RecordFolderIsNotMadeAtStart)
-{
+TEST_F(StartupTest, RecordFolderIsNotMadeAtStart) {
     testsupport::RecordFolderGuard busy;  // the recording tests use the same folder
     std::filesystem::remove_all(recordFolder());
     ASSERT_NE(open(), nullptr);
@@ -93,8 +88,7 @@ TEST_F(StartupTest, RecordFolderIsNotMadeAtStart)
     EXPECT_FALSE(std::filesystem::exists(workDir / "record"));
 }
 
-TEST_F(StartupTest, CommandsWithoutAStationChangeNothing)
-{
+TEST_F(StartupTest, CommandsWithoutAStationChangeNothing) {
     ASSERT_NE(open(), nullptr);
     platform::testing::click(item(IDC_PAUSE));
     platform::testing::flushUpdates();
@@ -117,8 +111,7 @@ TEST_F(StartupTest, CommandsWithoutAStationChangeNothing)
     EXPECT_EQ(player.isPlaying, 0);
 }
 
-TEST_F(StartupTest, StationWithoutAddressStartsNothing)
-{
+TEST_F(StartupTest, StationWithoutAddressStartsNothing) {
     writeStations("No address at all\nSecond,http://127.0.0.1:9/\n");
     ASSERT_NE(open(), nullptr);
     platform::testing::selectListRow(item(IDC_STATIONS), 0);
@@ -128,8 +121,7 @@ TEST_F(StartupTest, StationWithoutAddressStartsNothing)
     EXPECT_TRUE(boxes().empty());
 }
 
-TEST_F(StartupTest, MissingStationFileEndsTheWindowWithItsMessage)
-{
+TEST_F(StartupTest, MissingStationFileEndsTheWindowWithItsMessage) {
     std::filesystem::remove(workDir / "stations1.txt");
     open();
     ASSERT_TRUE(pumpUntil([&] { return !IsWindow(window); }));
@@ -144,8 +136,7 @@ TEST_F(StartupTest, MissingStationFileEndsTheWindowWithItsMessage)
 
 namespace {
 
-TEST_F(StartupTest, StationTextsShowAnAmpersandAsItIs)
-{
+TEST_F(StartupTest, StationTextsShowAnAmpersandAsItIs) {
     ASSERT_NE(open(), nullptr);
     for (int id : {IDC_TITLE, IDC_NAME, IDC_URL, IDC_STATUS}) {
         SetDlgItemTextA(window, id, "Simon & Garfunkel");

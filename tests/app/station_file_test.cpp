@@ -7,8 +7,7 @@
 
 namespace {
 
-TEST_F(PlayerTest, RewrittenFilePlaysTheStationClickedAndShowsTheNewList)
-{
+TEST_F(PlayerTest, RewrittenFilePlaysTheStationClickedAndShowsTheNewList) {
     test::StreamServer server;
     server.route(R"({"path": "/moved", "body": [{"bytes": 10}]})");
     writeStations("Alpha,http://127.0.0.1:9/a\nBeta,http://127.0.0.1:9/b\n");
@@ -21,8 +20,7 @@ TEST_F(PlayerTest, RewrittenFilePlaysTheStationClickedAndShowsTheNewList)
     EXPECT_EQ(send(IDC_STATIONS, LB_GETCURSEL), 2);
 }
 
-TEST_F(PlayerTest, FolderInPlaceOfTheFileGetsTheNotFoundBox)
-{
+TEST_F(PlayerTest, FolderInPlaceOfTheFileGetsTheNotFoundBox) {
     std::filesystem::remove(workDir / "stations1.txt");
     std::filesystem::create_directory(workDir / "stations1.txt");
     open();

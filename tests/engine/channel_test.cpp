@@ -22,8 +22,12 @@ protected:
     void TearDown() override { BASS_Free(); }
 };
 
-DWORD left(DWORD level) { return level & 0xFFFF; }
-DWORD right(DWORD level) { return level >> 16; }
+DWORD left(DWORD level) {
+    return level & 0xFFFF;
+}
+DWORD right(DWORD level) {
+    return level >> 16;
+}
 
 // Every channel and effect call with `handle`, each expected to fail with `code`.
 void expectAllRefused(DWORD handle, int code) {
@@ -51,7 +55,9 @@ void expectAllRefused(DWORD handle, int code) {
     EXPECT_EQ(BASS_ErrorGetCode(), code);
     EXPECT_FALSE(BASS_ChannelGetInfo(handle, &info));
     EXPECT_EQ(BASS_ErrorGetCode(), code);
-    EXPECT_EQ(BASS_ChannelSetSync(handle, BASS_SYNC_END, 0, [](HSYNC, DWORD, DWORD, void*) {}, nullptr), 0u);
+    EXPECT_EQ(BASS_ChannelSetSync(
+                  handle, BASS_SYNC_END, 0, [](HSYNC, DWORD, DWORD, void*) {}, nullptr),
+              0u);
     EXPECT_EQ(BASS_ErrorGetCode(), code);
     EXPECT_FALSE(BASS_ChannelRemoveSync(handle, 1));
     EXPECT_EQ(BASS_ErrorGetCode(), code);
@@ -81,7 +87,8 @@ TEST_F(Engine, BadAndStaleHandlesAreRefused) {
     ASSERT_NE(stream, 0u);
     HFX fx = BASS_ChannelSetFX(stream, BASS_FX_DX8_REVERB, 0);
     ASSERT_NE(fx, 0u);
-    HSYNC sync = BASS_ChannelSetSync(stream, BASS_SYNC_META, 0, [](HSYNC, DWORD, DWORD, void*) {}, nullptr);
+    HSYNC sync = BASS_ChannelSetSync(
+        stream, BASS_SYNC_META, 0, [](HSYNC, DWORD, DWORD, void*) {}, nullptr);
     ASSERT_NE(sync, 0u);
     // Handles of one kind are not handles of another.
     EXPECT_FALSE(BASS_ChannelPlay(fx, FALSE));

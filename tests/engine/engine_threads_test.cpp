@@ -52,7 +52,8 @@ TEST_F(EngineThreads, StreamFreeWaitsForARunningSyncOfThatStream) {
         freed = true;
     });
     // The handle goes at once, while the sync still runs.
-    EXPECT_TRUE(waitUntil([&] { return BASS_ChannelIsActive(stream) == 0 && BASS_ErrorGetCode() == BASS_ERROR_HANDLE; }));
+    EXPECT_TRUE(
+        waitUntil([&] { return BASS_ChannelIsActive(stream) == 0 && BASS_ErrorGetCode() == BASS_ERROR_HANDLE; }));
     EXPECT_FALSE(freed);
     gate.release = true;
     other.join();
@@ -162,11 +163,12 @@ TEST_F(EngineThreads, ManyThreadsUsingStreamsAtOnce) {
         threads.emplace_back([&, t] {
             std::mt19937 random(t);
             while (!stop) {
-                HSTREAM stream = test::createToneStream({.seconds = 0.05 * (random() % 4),
-                                                         .flags = random() % 2 ? DWORD(BASS_STREAM_AUTOFREE) : 0});
+                HSTREAM stream = test::createToneStream(
+                    {.seconds = 0.05 * (random() % 4), .flags = random() % 2 ? DWORD(BASS_STREAM_AUTOFREE) : 0});
                 if (!stream) continue;
                 ++created;
-                BASS_ChannelSetSync(stream, BASS_SYNC_END, 0, [](HSYNC, DWORD ch, DWORD, void*) { BASS_ChannelGetLevel(ch); }, nullptr);
+                BASS_ChannelSetSync(
+                    stream, BASS_SYNC_END, 0, [](HSYNC, DWORD ch, DWORD, void*) { BASS_ChannelGetLevel(ch); }, nullptr);
                 HFX fx = BASS_ChannelSetFX(stream, random() % 2 ? BASS_FX_DX8_PARAMEQ : BASS_FX_DX8_REVERB, 0);
                 BASS_ChannelPlay(stream, FALSE);
                 BASS_DX8_PARAMEQ eq{1000, 12, float(int(random() % 31) - 15)};

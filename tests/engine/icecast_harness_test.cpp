@@ -169,8 +169,8 @@ std::vector<int16_t> decodeLeft(const std::string& mp3) {
     std::vector<int16_t> left;
     std::vector<unsigned char> out(1 << 16);
     size_t done = 0;
-    int result = mpg123_decode(decoder, reinterpret_cast<const unsigned char*>(mp3.data()), mp3.size(),
-                               out.data(), out.size(), &done);
+    int result = mpg123_decode(decoder, reinterpret_cast<const unsigned char*>(mp3.data()), mp3.size(), out.data(),
+                               out.size(), &done);
     while (result != MPG123_ERR && result != MPG123_NEED_MORE) {
         const int16_t* samples = reinterpret_cast<const int16_t*>(out.data());
         for (size_t i = 0; i + 1 < done / 2; i += 2) left.push_back(samples[i]);
@@ -303,8 +303,7 @@ TEST_F(IcecastHarness, Mp3TitlesFollowThePlaylistWithTheirTones) {
         // (1 s at 128 kbps) of its first byte.
         size_t begin = (titles[i].audioOffset + 2 * 16000) * 44100 / 16000;
         double heard = toneFrequency(left, begin, begin + 44100);
-        EXPECT_NEAR(heard, icecast->songs()[song].frequency, icecast->songs()[song].frequency * 0.01)
-            << titles[i].text;
+        EXPECT_NEAR(heard, icecast->songs()[song].frequency, icecast->songs()[song].frequency * 0.01) << titles[i].text;
     }
 }
 

@@ -1,9 +1,9 @@
 // Streams from a real Icecast server, played through SDL's disk driver: what
 // comes out is one of the songs' tones at their level, the titles arrive as
 // META syncs, and a new song of the Ogg mount replaces the comments.
+#include <strings.h>
 #include <atomic>
 #include <cmath>
-#include <strings.h>
 #include <mutex>
 #include <string>
 #include <vector>

@@ -22,8 +22,7 @@ std::vector<float> sine(double hz, float amplitude, int frames, int channels, do
     std::vector<float> out(size_t(frames) * channels);
     for (int f = 0; f < frames; ++f)
         for (int c = 0; c < channels; ++c)
-            out[size_t(f) * channels + c] =
-                amplitude * float(std::sin(2 * std::numbers::pi * hz * f / kRate + phase));
+            out[size_t(f) * channels + c] = amplitude * float(std::sin(2 * std::numbers::pi * hz * f / kRate + phase));
     return out;
 }
 

@@ -26,7 +26,8 @@ protected:
         std::string mp3 = dir_.file("tone.mp3");
         fixtures::writeBytes(mp3, fixtures::makeMp3(tone, 128));
         ASSERT_TRUE(server_.route(R"({"path": "/tone", "headers": ["Content-Type: audio/mpeg"],
-            "body": [{"file": ")" + mp3 + R"("}], "loop": true})"));
+            "body": [{"file": ")" +
+                                  mp3 + R"("}], "loop": true})"));
     }
 
     // The output from `from` seconds after frame `mark` to `to` seconds after

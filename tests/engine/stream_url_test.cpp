@@ -93,7 +93,8 @@ protected:
 TEST_F(StreamUrl, IcyStreamGivesStatusTagsAndFormat) {
     ASSERT_TRUE(server_.route(R"({"path": "/radio", "status": "ICY 200 OK",
         "headers": ["icy-name: Test FM", "icy-url: http://example.org", "Content-Type: audio/mpeg"],
-        "body": [{"file": ")" + mp3_ + R"("}], "loop": true, "rate": 32000})"));
+        "body": [{"file": ")" +
+                              mp3_ + R"("}], "loop": true, "rate": 32000})"));
     Download download;
     DWORD flags = BASS_STREAM_STATUS | BASS_STREAM_BLOCK | BASS_STREAM_AUTOFREE | BASS_SAMPLE_FX;
     std::string url = server_.url("/radio") + "\n";
@@ -134,7 +135,8 @@ TEST_F(StreamUrl, IcyStreamGivesStatusTagsAndFormat) {
 TEST_F(StreamUrl, HttpHeadersBecomeTheHttpTag) {
     ASSERT_TRUE(server_.route(R"({"path": "/http", "status": "HTTP/1.0 200 OK",
         "headers": ["Content-Type: audio/mpeg", "ICY-NAME: Loud"],
-        "body": [{"file": ")" + mp3_ + R"("}], "loop": true, "rate": 32000})"));
+        "body": [{"file": ")" +
+                              mp3_ + R"("}], "loop": true, "rate": 32000})"));
     Download download;
     HSTREAM stream = BASS_StreamCreateURL(server_.url("/http").c_str(), 0, 0, Download::proc, &download);
     ASSERT_NE(stream, 0u) << BASS_ErrorGetCode();
@@ -173,7 +175,8 @@ TEST_F(StreamUrl, MetaSyncFallsBetweenTheBytesItSplits) {
     ASSERT_TRUE(server_.route(R"({"path": "/meta", "status": "ICY 200 OK",
         "headers": ["Content-Type: audio/mpeg", "icy-metaint: 3000"], "metaint": 3000,
         "titles": {"every": 1, "list": ["A - 1", "B - 2", "C - 3", "D - 4", "E - 5"]},
-        "body": [{"file": ")" + mp3_ + R"("}], "loop": true, "rate": 20000})"));
+        "body": [{"file": ")" +
+                              mp3_ + R"("}], "loop": true, "rate": 20000})"));
     Download download;
     HSTREAM stream = BASS_StreamCreateURL(server_.url("/meta").c_str(), 0, 0, Download::proc, &download);
     ASSERT_NE(stream, 0u) << BASS_ErrorGetCode();
@@ -205,10 +208,11 @@ struct EndLog {
 
 TEST_F(StreamUrl, ServerCloseEndsTheDownloadThenThePlayThenFrees) {
     ASSERT_TRUE(server_.route(R"({"path": "/short", "headers": ["Content-Type: audio/mpeg"],
-        "body": [{"file": ")" + shortMp3_ + R"("}]})"));
+        "body": [{"file": ")" +
+                              shortMp3_ + R"("}]})"));
     Download download;
-    HSTREAM stream = BASS_StreamCreateURL(server_.url("/short").c_str(), 0, BASS_STREAM_AUTOFREE,
-                                          Download::proc, &download);
+    HSTREAM stream =
+        BASS_StreamCreateURL(server_.url("/short").c_str(), 0, BASS_STREAM_AUTOFREE, Download::proc, &download);
     ASSERT_NE(stream, 0u) << BASS_ErrorGetCode();
     EndLog end;
     end.download = &download;
@@ -241,7 +245,8 @@ struct OggLog {
 
 TEST_F(StreamUrl, ChainedOggReplacesTheCommentsAtEachNewStream) {
     ASSERT_TRUE(server_.route(R"({"path": "/ogg", "headers": ["Content-Type: application/ogg"],
-        "body": [{"file": ")" + ogg_ + R"("}], "rate": 40000})"));
+        "body": [{"file": ")" +
+                              ogg_ + R"("}], "rate": 40000})"));
     HSTREAM stream = BASS_StreamCreateURL(server_.url("/ogg").c_str(), 0, 0, nullptr, nullptr);
     ASSERT_NE(stream, 0u) << BASS_ErrorGetCode();
     auto first = tagTexts(BASS_ChannelGetTags(stream, BASS_TAG_OGG));
@@ -280,14 +285,16 @@ TEST_F(StreamUrl, FailedCreatesNameTheirReasonAndLeaveNothing) {
     struct Case {
         const char* path;
         int error;
-    } cases[] = {{"/html", BASS_ERROR_FILEFORM},   {"/missing", BASS_ERROR_HTTP},
-                 {"/empty", BASS_ERROR_UNSTREAMABLE}, {"/stall", BASS_ERROR_TIMEOUT},
+    } cases[] = {{"/html", BASS_ERROR_FILEFORM},
+                 {"/missing", BASS_ERROR_HTTP},
+                 {"/empty", BASS_ERROR_UNSTREAMABLE},
+                 {"/stall", BASS_ERROR_TIMEOUT},
                  {"/noise", BASS_ERROR_FILEFORM}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         Download download;
-        HSTREAM stream = BASS_StreamCreateURL(server_.url(c.path).c_str(), 0, BASS_STREAM_STATUS,
-                                              Download::proc, &download);
+        HSTREAM stream =
+            BASS_StreamCreateURL(server_.url(c.path).c_str(), 0, BASS_STREAM_STATUS, Download::proc, &download);
         EXPECT_EQ(stream, 0u);
         EXPECT_EQ(BASS_ErrorGetCode(), c.error);
         download.freed = true;
@@ -303,7 +310,8 @@ TEST_F(StreamUrl, FailedCreatesNameTheirReasonAndLeaveNothing) {
 
 TEST_F(StreamUrl, FreeFromAnotherThreadStopsTheDownloadAtOnce) {
     ASSERT_TRUE(server_.route(R"({"path": "/endless", "headers": ["Content-Type: audio/mpeg"],
-        "body": [{"file": ")" + mp3_ + R"("}], "loop": true})"));
+        "body": [{"file": ")" +
+                              mp3_ + R"("}], "loop": true})"));
     for (int round = 0; round < 3; ++round) {
         Download download;
         HSTREAM stream = BASS_StreamCreateURL(server_.url("/endless").c_str(), 0, 0, Download::proc, &download);
@@ -332,7 +340,8 @@ struct FreeInSync {
 TEST_F(StreamUrl, FreeInsideItsOwnMetaSync) {
     ASSERT_TRUE(server_.route(R"({"path": "/m", "headers": ["Content-Type: audio/mpeg", "icy-metaint: 2000"],
         "metaint": 2000, "titles": {"every": 1, "list": ["X", "Y"]},
-        "body": [{"file": ")" + mp3_ + R"("}], "loop": true, "rate": 20000})"));
+        "body": [{"file": ")" +
+                              mp3_ + R"("}], "loop": true, "rate": 20000})"));
     FreeInSync log;
     HSTREAM stream = BASS_StreamCreateURL(server_.url("/m").c_str(), 0, 0, nullptr, nullptr);
     ASSERT_NE(stream, 0u) << BASS_ErrorGetCode();

@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (at > size) std::abort();
     if (at == size) return 0;
     aac::AdtsHeader first, second;
-    if (!aac::parseAdtsHeader(data + at, first) || first.rate < 7350 || first.frameSize <= first.headerSize) std::abort();
+    if (!aac::parseAdtsHeader(data + at, first) || first.rate < 7350 || first.frameSize <= first.headerSize)
+        std::abort();
     if (at + first.frameSize + aac::kAdtsHeaderSize > size) std::abort();
     if (!aac::parseAdtsHeader(data + at + first.frameSize, second) || !aac::sameAdtsStream(first, second)) std::abort();
     return 0;

@@ -16,8 +16,7 @@ struct Blocks {
     bool operator==(const Blocks&) const = default;
 };
 
-Blocks read(const char* data, size_t size, size_t piece)
-{
+Blocks read(const char* data, size_t size, size_t piece) {
     using State = engine::net::HeaderBlockReader::State;
     Blocks blocks;
     engine::net::HeaderBlockReader reader;
@@ -44,8 +43,7 @@ Blocks read(const char* data, size_t size, size_t piece)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     size_t piece = 1 + data[0] % 19;
     auto text = reinterpret_cast<const char*>(data + 1);

@@ -15,8 +15,7 @@ struct Output {
     bool operator==(const Output&) const = default;
 };
 
-Output run(long metaint, const uint8_t* data, size_t size, size_t piece)
-{
+Output run(long metaint, const uint8_t* data, size_t size, size_t piece) {
     Output out;
     engine::net::IcyParser parser(
         metaint, [&](const unsigned char* d, size_t n) { out.audio.insert(out.audio.end(), d, d + n); },
@@ -30,8 +29,7 @@ Output run(long metaint, const uint8_t* data, size_t size, size_t piece)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 3) return 0;
     long metaint = data[0] % 64;  // small intervals reach many blocks
     size_t piece = 1 + data[1] % 32;

@@ -13,13 +13,11 @@ namespace {
 using namespace platform::testing;
 using AssistiveActionsTest = DialogTest;
 
-QAccessibleInterface* accessibleOf(HWND control)
-{
+QAccessibleInterface* accessibleOf(HWND control) {
     return QAccessible::queryAccessibleInterface(widgetOf(control));
 }
 
-TEST_F(AssistiveActionsTest, ValueSetOnATrackbarScrollsAsADragEndsWhileTheProgramsOwnSetPosSendsNothing)
-{
+TEST_F(AssistiveActionsTest, ValueSetOnATrackbarScrollsAsADragEndsWhileTheProgramsOwnSetPosSendsNothing) {
     ASSERT_NE(open(), nullptr);
     send(IDC_EFFECT2, TBM_SETRANGE, FALSE, MAKELPARAM(0, 20));
     send(IDC_EFFECT2, TBM_SETPOS, TRUE, 10);
@@ -35,7 +33,7 @@ TEST_F(AssistiveActionsTest, ValueSetOnATrackbarScrollsAsADragEndsWhileTheProgra
         return 1;
     };
     accessibleOf(item(IDC_VOLUME))->valueInterface()->setCurrentValue(50);
-    accessibleOf(item(IDC_EFFECT2))->valueInterface()->setCurrentValue(1e300);  // past the end: the end
+    accessibleOf(item(IDC_EFFECT2))->valueInterface()->setCurrentValue(1e300);         // past the end: the end
     accessibleOf(item(IDC_EFFECT2))->valueInterface()->setCurrentValue(std::nan(""));  // no value: nothing
     const auto h = messages(WM_HSCROLL);
     ASSERT_EQ(h.size(), 2u);
@@ -50,8 +48,7 @@ TEST_F(AssistiveActionsTest, ValueSetOnATrackbarScrollsAsADragEndsWhileTheProgra
     EXPECT_EQ(accessibleOf(item(IDC_EFFECT2))->valueInterface()->currentValue().toInt(), 20);
 }
 
-TEST_F(AssistiveActionsTest, ButtonActionsAreClicksAndAListSelectionIsOneChange)
-{
+TEST_F(AssistiveActionsTest, ButtonActionsAreClicksAndAListSelectionIsOneChange) {
     ASSERT_NE(open(), nullptr);
     for (const char* name : {"  One", "  Two", "  Three"})
         send(IDC_STATIONS, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
@@ -66,8 +63,7 @@ TEST_F(AssistiveActionsTest, ButtonActionsAreClicksAndAListSelectionIsOneChange)
     accessibleOf(item(IDC_INFO))->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     ASSERT_TRUE(pumpUntil([this] { return commands().size() == 4; }));
     const int ids[] = {IDC_REC, IDC_REC, IDC_PRESET_VOCAL, IDC_INFO};
-    for (size_t i = 0; i < 4; ++i)
-        EXPECT_EQ(commands()[i].wParam, MAKEWPARAM(ids[i], BN_CLICKED));
+    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(commands()[i].wParam, MAKEWPARAM(ids[i], BN_CLICKED));
 
     selectListRow(item(IDC_STATIONS), 0);
     received.clear();

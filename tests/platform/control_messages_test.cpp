@@ -17,15 +17,13 @@ using platform::testing::shownRows;
 using platform::testing::shownText;
 using platform::testing::widgetOf;
 
-LPARAM text(const char* s)
-{
+LPARAM text(const char* s) {
     return reinterpret_cast<LPARAM>(s);
 }
 
 using ControlMessagesTest = DialogTest;
 
-TEST_F(ControlMessagesTest, ListBoxKeepsRowsInSendOrderAndTheirBytes)
-{
+TEST_F(ControlMessagesTest, ListBoxKeepsRowsInSendOrderAndTheirBytes) {
     ASSERT_NE(open(), nullptr);
     EXPECT_EQ(send(IDC_STATIONS, LB_GETCOUNT), 0);
     EXPECT_EQ(send(IDC_STATIONS, LB_GETCURSEL), LB_ERR);
@@ -46,11 +44,9 @@ TEST_F(ControlMessagesTest, ListBoxKeepsRowsInSendOrderAndTheirBytes)
     EXPECT_EQ(shownRows(item(IDC_STATIONS)), expected);
 }
 
-TEST_F(ControlMessagesTest, ListBoxSelectionAndResetNotifyNobody)
-{
+TEST_F(ControlMessagesTest, ListBoxSelectionAndResetNotifyNobody) {
     ASSERT_NE(open(), nullptr);
-    for (const char* name : {"a", "b", "c"})
-        send(IDC_STATIONS, LB_ADDSTRING, 0, text(name));
+    for (const char* name : {"a", "b", "c"}) send(IDC_STATIONS, LB_ADDSTRING, 0, text(name));
     EXPECT_EQ(send(IDC_STATIONS, LB_SETCURSEL, 2), 2);
     EXPECT_EQ(send(IDC_STATIONS, LB_GETCURSEL), 2);
     flushUpdates();
@@ -73,8 +69,7 @@ TEST_F(ControlMessagesTest, ListBoxSelectionAndResetNotifyNobody)
     EXPECT_TRUE(commands().empty());
 }
 
-TEST_F(ControlMessagesTest, TrackbarClampsAndCountsMarksAsWin32)
-{
+TEST_F(ControlMessagesTest, TrackbarClampsAndCountsMarksAsWin32) {
     ASSERT_NE(open(), nullptr);
     EXPECT_EQ(send(IDC_VOLUME, TBM_GETRANGEMIN), 0);
     EXPECT_EQ(send(IDC_VOLUME, TBM_GETRANGEMAX), 100);
@@ -114,8 +109,7 @@ TEST_F(ControlMessagesTest, TrackbarClampsAndCountsMarksAsWin32)
     EXPECT_TRUE(messages(WM_VSCROLL).empty());
 }
 
-TEST_F(ControlMessagesTest, ProgressBarTakesWordRangesAndReturnsThePreviousPosition)
-{
+TEST_F(ControlMessagesTest, ProgressBarTakesWordRangesAndReturnsThePreviousPosition) {
     ASSERT_NE(open(), nullptr);
     EXPECT_EQ(send(IDC_LEVEL_LEFT, PBM_SETRANGE, 0, MAKELPARAM(0, 0x7FFF)), MAKELPARAM(0, 100));
     EXPECT_EQ(send(IDC_LEVEL_LEFT, PBM_GETRANGE, TRUE), 0);
@@ -142,8 +136,7 @@ TEST_F(ControlMessagesTest, ProgressBarTakesWordRangesAndReturnsThePreviousPosit
     EXPECT_EQ(right->value(), 45000);
 }
 
-TEST_F(ControlMessagesTest, CheckMarksChangeOnlyTheButtonTheyAreSentTo)
-{
+TEST_F(ControlMessagesTest, CheckMarksChangeOnlyTheButtonTheyAreSentTo) {
     ASSERT_NE(open(), nullptr);
     EXPECT_EQ(send(IDC_PRESET_INSTR, BM_GETCHECK), BST_UNCHECKED);
     send(IDC_PRESET_INSTR, BM_SETCHECK, BST_CHECKED);
@@ -162,13 +155,11 @@ TEST_F(ControlMessagesTest, CheckMarksChangeOnlyTheButtonTheyAreSentTo)
     EXPECT_TRUE(commands().empty());
 }
 
-TEST_F(ControlMessagesTest, ButtonClickMessageActsAsAClick)
-{
+TEST_F(ControlMessagesTest, ButtonClickMessageActsAsAClick) {
     ASSERT_NE(open(), nullptr);
     LRESULT checkSeen = -1;
     handler = [&](HWND, UINT m, WPARAM w, LPARAM) -> INT_PTR {
-        if (m == WM_COMMAND && LOWORD(w) == IDC_REC)
-            checkSeen = send(IDC_REC, BM_GETCHECK);
+        if (m == WM_COMMAND && LOWORD(w) == IDC_REC) checkSeen = send(IDC_REC, BM_GETCHECK);
         return m == WM_INITDIALOG;
     };
     send(IDC_REC, BM_CLICK);
@@ -181,8 +172,7 @@ TEST_F(ControlMessagesTest, ButtonClickMessageActsAsAClick)
     EXPECT_EQ(commands()[1].wParam, MAKEWPARAM(IDC_PAUSE, BN_CLICKED));
 }
 
-TEST_F(ControlMessagesTest, WindowTextCopiesAtMostCapacityMinusOneBytes)
-{
+TEST_F(ControlMessagesTest, WindowTextCopiesAtMostCapacityMinusOneBytes) {
     ASSERT_NE(open(), nullptr);
     EXPECT_TRUE(SetDlgItemTextA(dialog, IDC_STATUS, "connecting..."));
     char buffer[8];
@@ -207,8 +197,7 @@ TEST_F(ControlMessagesTest, WindowTextCopiesAtMostCapacityMinusOneBytes)
     EXPECT_EQ(shownText(item(IDC_STATUS)), "connecting...");
 }
 
-TEST_F(ControlMessagesTest, StaticTextBreaksAtLineEndsAndHidesMnemonicMarks)
-{
+TEST_F(ControlMessagesTest, StaticTextBreaksAtLineEndsAndHidesMnemonicMarks) {
     ASSERT_NE(open(), nullptr);
     SetDlgItemTextA(dialog, IDC_FORMAT, "MP3 44100 Hz\r\n128 kbps");
     // A static without SS_NOPREFIX treats '&' as a mnemonic mark.
@@ -221,8 +210,7 @@ TEST_F(ControlMessagesTest, StaticTextBreaksAtLineEndsAndHidesMnemonicMarks)
     EXPECT_STREQ(bytes, "Simon && Garfunkel - &Boxer");
 }
 
-TEST_F(ControlMessagesTest, ActivatingARadioButtonFocusesItWithoutACommand)
-{
+TEST_F(ControlMessagesTest, ActivatingARadioButtonFocusesItWithoutACommand) {
     ASSERT_NE(open(), nullptr);
     send(IDC_PRESET_INSTR, WM_ACTIVATE, WA_ACTIVE, 0);
     flushUpdates();
@@ -232,8 +220,7 @@ TEST_F(ControlMessagesTest, ActivatingARadioButtonFocusesItWithoutACommand)
     EXPECT_EQ(send(IDC_PRESET_INSTR, BM_GETCHECK), BST_UNCHECKED);
 }
 
-TEST_F(ControlMessagesTest, AGoneWindowAnswersZero)
-{
+TEST_F(ControlMessagesTest, AGoneWindowAnswersZero) {
     ASSERT_NE(open(), nullptr);
     const HWND status = item(IDC_STATUS);
     EXPECT_TRUE(IsWindow(dialog));

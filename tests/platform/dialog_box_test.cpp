@@ -7,9 +7,9 @@
 #include <functional>
 
 #include "app/resources/main_dialog.h"
+#include "platform/win32.h"
 #include "state/resource_ids.h"
 #include "tests/support/platform_testing.h"
-#include "platform/win32.h"
 
 #include <gtest/gtest.h>
 
@@ -17,28 +17,24 @@ namespace {
 
 std::function<INT_PTR(HWND, UINT, WPARAM, LPARAM)> onMessage;
 
-INT_PTR modalProc(HWND h, UINT m, WPARAM w, LPARAM l)
-{
+INT_PTR modalProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     return onMessage ? onMessage(h, m, w, l) : 0;
 }
 
-INT_PTR runModal(LPARAM initParam = 0)
-{
+INT_PTR runModal(LPARAM initParam = 0) {
     registerMainDialogResources();
     return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr, modalProc, initParam);
 }
 
 class DialogBoxTest : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
+    void TearDown() override {
         onMessage = nullptr;
         platform::testing::setMessageBoxInterceptor({});
     }
 };
 
-TEST_F(DialogBoxTest, RunsCentredAndVisibleUntilEndDialogAndReturnsItsResult)
-{
+TEST_F(DialogBoxTest, RunsCentredAndVisibleUntilEndDialogAndReturnsItsResult) {
     bool visible = false;
     QPoint centre;
     HWND window = nullptr;
@@ -64,15 +60,12 @@ TEST_F(DialogBoxTest, RunsCentredAndVisibleUntilEndDialogAndReturnsItsResult)
     EXPECT_FALSE(IsWindow(window));
 }
 
-TEST_F(DialogBoxTest, DestroyWindowEndsTheRunWithZeroUnlessEndDialogGaveAResult)
-{
+TEST_F(DialogBoxTest, DestroyWindowEndsTheRunWithZeroUnlessEndDialogGaveAResult) {
     const auto destroyOnTick = [](INT_PTR result) {
         return [result](HWND h, UINT m, WPARAM, LPARAM) -> INT_PTR {
-            if (m == WM_INITDIALOG)
-                SetTimer(h, 1, 20, nullptr);
+            if (m == WM_INITDIALOG) SetTimer(h, 1, 20, nullptr);
             if (m == WM_TIMER) {
-                if (result)
-                    EndDialog(h, result);
+                if (result) EndDialog(h, result);
                 DestroyWindow(h);
             }
             return 1;
@@ -84,8 +77,7 @@ TEST_F(DialogBoxTest, DestroyWindowEndsTheRunWithZeroUnlessEndDialogGaveAResult)
     EXPECT_EQ(runModal(), 5);
 }
 
-TEST_F(DialogBoxTest, AStartUpThatDestroysTheWindowNeverShowsIt)
-{
+TEST_F(DialogBoxTest, AStartUpThatDestroysTheWindowNeverShowsIt) {
     bool shownDuringBox = true;
     int timerTicks = 0;
     platform::testing::setMessageBoxInterceptor([&](HWND owner, const char*, const char*, UINT) {
@@ -98,8 +90,7 @@ TEST_F(DialogBoxTest, AStartUpThatDestroysTheWindowNeverShowsIt)
             MessageBoxA(h, "Can't initialize device\n(error code: 23)", "BASS Error!", MB_ICONWARNING);
             DestroyWindow(h);
         }
-        if (m == WM_TIMER)
-            ++timerTicks;
+        if (m == WM_TIMER) ++timerTicks;
         return 1;
     };
     EXPECT_EQ(runModal(), 0);
@@ -108,18 +99,15 @@ TEST_F(DialogBoxTest, AStartUpThatDestroysTheWindowNeverShowsIt)
     EXPECT_EQ(timerTicks, 0);
 }
 
-TEST_F(DialogBoxTest, EndDialogDuringStartUpReturnsItsResultAtOnce)
-{
+TEST_F(DialogBoxTest, EndDialogDuringStartUpReturnsItsResultAtOnce) {
     onMessage = [](HWND h, UINT m, WPARAM, LPARAM) -> INT_PTR {
-        if (m == WM_INITDIALOG)
-            EndDialog(h, 9);
+        if (m == WM_INITDIALOG) EndDialog(h, 9);
         return 1;
     };
     EXPECT_EQ(runModal(), 9);
 }
 
-TEST_F(DialogBoxTest, AnUnknownTemplateRunsNothing)
-{
+TEST_F(DialogBoxTest, AnUnknownTemplateRunsNothing) {
     onMessage = [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR {
         ADD_FAILURE() << "no procedure call expected";
         return 0;

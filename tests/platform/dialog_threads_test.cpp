@@ -17,8 +17,7 @@ using namespace platform::testing;
 
 using DialogThreadsTest = DialogTest;
 
-TEST_F(DialogThreadsTest, WidgetsFollowAnotherThreadsUpdatesInSendOrder)
-{
+TEST_F(DialogThreadsTest, WidgetsFollowAnotherThreadsUpdatesInSendOrder) {
     ASSERT_NE(open(), nullptr);
     constexpr int kCount = 3000;
     std::atomic<bool> done{false};
@@ -46,8 +45,7 @@ TEST_F(DialogThreadsTest, WidgetsFollowAnotherThreadsUpdatesInSendOrder)
     EXPECT_EQ(send(IDC_VOLUME, TBM_GETPOS), kCount % 101);
 }
 
-TEST_F(DialogThreadsTest, ListRowsFromAnotherThreadEndAsTheLastRoundLeftThem)
-{
+TEST_F(DialogThreadsTest, ListRowsFromAnotherThreadEndAsTheLastRoundLeftThem) {
     ASSERT_NE(open(), nullptr);
     std::atomic<bool> done{false};
     std::thread sender([&] {
@@ -68,8 +66,7 @@ TEST_F(DialogThreadsTest, ListRowsFromAnotherThreadEndAsTheLastRoundLeftThem)
 
 // The dialog's thread sits in a long handler; another thread's messages
 // must all return while it is still there.
-TEST_F(DialogThreadsTest, NoSenderWaitsForABusyDialogThread)
-{
+TEST_F(DialogThreadsTest, NoSenderWaitsForABusyDialogThread) {
     ASSERT_NE(open(), nullptr);
     std::mutex lock;
     std::condition_variable changed;
@@ -79,8 +76,7 @@ TEST_F(DialogThreadsTest, NoSenderWaitsForABusyDialogThread)
     char textRead[32] = {};
     std::thread worker;
     handler = [&](HWND, UINT m, WPARAM w, LPARAM) -> INT_PTR {
-        if (m != WM_COMMAND || LOWORD(w) != IDC_PAUSE)
-            return m == WM_INITDIALOG || m == WM_USER + 5;
+        if (m != WM_COMMAND || LOWORD(w) != IDC_PAUSE) return m == WM_INITDIALOG || m == WM_USER + 5;
         worker = std::thread([&] {
             SetDlgItemTextA(dialog, IDC_STATUS, "from a worker");
             GetDlgItemTextA(dialog, IDC_STATUS, textRead, sizeof textRead);
@@ -122,8 +118,7 @@ TEST_F(DialogThreadsTest, NoSenderWaitsForABusyDialogThread)
     EXPECT_TRUE(messages(WM_TIMER).empty());
 }
 
-TEST_F(DialogThreadsTest, EndingTheWindowWhileAnotherThreadSendsIsSafe)
-{
+TEST_F(DialogThreadsTest, EndingTheWindowWhileAnotherThreadSendsIsSafe) {
     ASSERT_NE(open(), nullptr);
     const HWND status = item(IDC_STATUS);
     std::atomic<bool> stop{false};
@@ -137,8 +132,7 @@ TEST_F(DialogThreadsTest, EndingTheWindowWhileAnotherThreadSendsIsSafe)
             SendDlgItemMessageA(dialog, IDC_VOLUME, TBM_SETPOS, TRUE, sent % 100);
             SendDlgItemMessageA(dialog, IDC_STATIONS, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("x"));
             const LRESULT length = SendMessageA(status, WM_GETTEXTLENGTH, 0, 0);
-            if (wasEnded && length != 0)
-                ++answeredAfterEnd;
+            if (wasEnded && length != 0) ++answeredAfterEnd;
             SetTimer(dialog, 1, 10, nullptr);
             ++sent;
         }
@@ -158,26 +152,20 @@ TEST_F(DialogThreadsTest, EndingTheWindowWhileAnotherThreadSendsIsSafe)
 // goes on sending.
 std::atomic<HWND> modalDialog{nullptr};
 
-INT_PTR modalProc(HWND h, UINT m, WPARAM, LPARAM)
-{
-    if (m == WM_INITDIALOG)
-        modalDialog = h;
+INT_PTR modalProc(HWND h, UINT m, WPARAM, LPARAM) {
+    if (m == WM_INITDIALOG) modalDialog = h;
     return m == WM_INITDIALOG;
 }
 
-TEST(ModalDialogThreads, AnotherThreadEndsTheModalRunWhileSending)
-{
+TEST(ModalDialogThreads, AnotherThreadEndsTheModalRunWhileSending) {
     registerMainDialogResources();
     modalDialog = nullptr;
     std::atomic<bool> stop{false};
     std::thread worker([&] {
-        while (!modalDialog && !stop)
-            std::this_thread::yield();
-        for (int i = 0; i < 500; ++i)
-            SetDlgItemTextA(modalDialog, IDC_STATUS, std::to_string(i).c_str());
+        while (!modalDialog && !stop) std::this_thread::yield();
+        for (int i = 0; i < 500; ++i) SetDlgItemTextA(modalDialog, IDC_STATUS, std::to_string(i).c_str());
         EndDialog(modalDialog, 42);
-        while (!stop)
-            SetDlgItemTextA(modalDialog, IDC_STATUS, "after the end");
+        while (!stop) SetDlgItemTextA(modalDialog, IDC_STATUS, "after the end");
     });
     const INT_PTR result =
         DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr, modalProc, 0);

@@ -15,8 +15,7 @@ namespace {
 
 class FileSearchTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         char pattern[] = "/tmp/tunelark-search-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir = pattern;
@@ -29,8 +28,7 @@ protected:
 
     void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
 
-    std::vector<std::string> find(const std::string& pattern) const
-    {
+    std::vector<std::string> find(const std::string& pattern) const {
         auto names = findFiles(dir, pattern);
         std::sort(names.begin(), names.end());
         return names;
@@ -39,16 +37,14 @@ protected:
     std::string dir;
 };
 
-TEST_F(FileSearchTest, StarMatchesRegularFilesOfAnyCase)
-{
+TEST_F(FileSearchTest, StarMatchesRegularFilesOfAnyCase) {
     EXPECT_EQ(find("*.mp3"), (std::vector<std::string>{".hidden.mp3", "001 Song.MP3", "002 other.mp3", "link.mp3"}));
     EXPECT_EQ(find("*.Mp3"), find("*.mp3"));
     EXPECT_EQ(find("00? *"), (std::vector<std::string>{"001 Song.MP3", "002 other.mp3"}));
     EXPECT_EQ(find("NOTES.TXT"), (std::vector<std::string>{"notes.txt"}));
 }
 
-TEST_F(FileSearchTest, BracketsAreOrdinaryAndStarDotStarTakesEveryName)
-{
+TEST_F(FileSearchTest, BracketsAreOrdinaryAndStarDotStarTakesEveryName) {
     EXPECT_EQ(find("a[1].txt"), (std::vector<std::string>{"a[1].txt"}));
     EXPECT_TRUE(find("a1.txt").empty());
     const auto all = find("*.*");
@@ -57,8 +53,7 @@ TEST_F(FileSearchTest, BracketsAreOrdinaryAndStarDotStarTakesEveryName)
     EXPECT_TRUE(std::find(all.begin(), all.end(), "folder.mp3") == all.end());
 }
 
-TEST_F(FileSearchTest, AMissingFolderGivesNothing)
-{
+TEST_F(FileSearchTest, AMissingFolderGivesNothing) {
     EXPECT_TRUE(findFiles(dir + "/nowhere", "*").empty());
     EXPECT_TRUE(find("*.ogg").empty());
 }

@@ -18,30 +18,26 @@ using platform::testing::shownText;
 using platform::testing::widgetOf;
 
 // Base units as the Windows dialog manager takes them from its font.
-QSize baseUnitsOf(const QFont& font)
-{
+QSize baseUnitsOf(const QFont& font) {
     const QFontMetrics metrics(font);
     const double letters = metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     return QSize(static_cast<int>(std::lround(letters / 52.0)), metrics.height());
 }
 
-QRect toPixels(int x, int y, int cx, int cy, QSize base)
-{
+QRect toPixels(int x, int y, int cx, int cy, QSize base) {
     const auto scale = [](int v, int unit, int per) { return static_cast<int>(std::lround(double(v) * unit / per)); };
     return QRect(scale(x, base.width(), 4), scale(y, base.height(), 8), scale(cx, base.width(), 4),
                  scale(cy, base.height(), 8));
 }
 
-QString accessibleName(QWidget* widget)
-{
+QString accessibleName(QWidget* widget) {
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(widget);
     return a ? a->text(QAccessible::Name) : QString();
 }
 
 using MainDialogTest = DialogTest;
 
-TEST_F(MainDialogTest, WindowHasTheTemplatesFixedSizeTitleAndFont)
-{
+TEST_F(MainDialogTest, WindowHasTheTemplatesFixedSizeTitleAndFont) {
     ASSERT_NE(open(), nullptr);
     QWidget* window = widgetOf(dialog);
     ASSERT_NE(window, nullptr);
@@ -62,8 +58,7 @@ TEST_F(MainDialogTest, WindowHasTheTemplatesFixedSizeTitleAndFont)
     EXPECT_EQ(window->windowTitle(), "Tunelark 3.0 BASS 2.4.9 5+1 ver. File Record");
 }
 
-TEST_F(MainDialogTest, EveryControlSitsAtItsTemplateRectangle)
-{
+TEST_F(MainDialogTest, EveryControlSitsAtItsTemplateRectangle) {
     ASSERT_NE(open(), nullptr);
     const QSize base = baseUnitsOf(widgetOf(dialog)->font());
     const platform::DialogTemplate& t = mainDialogTemplate();
@@ -85,8 +80,7 @@ TEST_F(MainDialogTest, EveryControlSitsAtItsTemplateRectangle)
     }
 }
 
-TEST_F(MainDialogTest, RussianCaptionsReadCorrectlyAndKeepTheirBytes)
-{
+TEST_F(MainDialogTest, RussianCaptionsReadCorrectlyAndKeepTheirBytes) {
     ASSERT_NE(open(), nullptr);
     EXPECT_EQ(shownText(item(IDC_TITLE)), QString::fromUtf8(u8"Выбор станции"));
     EXPECT_EQ(shownText(item(IDC_PRESET_OFF)), QString::fromUtf8(u8"Выключено"));
@@ -105,8 +99,7 @@ TEST_F(MainDialogTest, RussianCaptionsReadCorrectlyAndKeepTheirBytes)
     EXPECT_EQ(send(IDC_PRESET_INSTR, WM_GETTEXTLENGTH), 12);
 }
 
-TEST_F(MainDialogTest, FirstControlsLieOnTopOfLaterOnes)
-{
+TEST_F(MainDialogTest, FirstControlsLieOnTopOfLaterOnes) {
     ASSERT_NE(open(), nullptr);
     QWidget* window = widgetOf(dialog);
     // The radio buttons come before the frame around them: a click on them
@@ -118,22 +111,19 @@ TEST_F(MainDialogTest, FirstControlsLieOnTopOfLaterOnes)
     }
 }
 
-TEST_F(MainDialogTest, TabVisitsTheTabStopsInTemplateOrder)
-{
+TEST_F(MainDialogTest, TabVisitsTheTabStopsInTemplateOrder) {
     ASSERT_NE(open(), nullptr);
     const auto idOf = [this](QWidget* w) {
         const platform::DialogTemplate& t = mainDialogTemplate();
         for (int i = 0; i < t.controlCount; ++i)
-            if (t.controls[i].id != -1 && widgetOf(item(t.controls[i].id)) == w)
-                return t.controls[i].id;
+            if (t.controls[i].id != -1 && widgetOf(item(t.controls[i].id)) == w) return t.controls[i].id;
         return 0;
     };
     std::vector<int> order;
     QWidget* start = widgetOf(item(IDC_STATIONS));
     QWidget* w = start;
     do {
-        if (w->focusPolicy() & Qt::TabFocus)
-            order.push_back(idOf(w));
+        if (w->focusPolicy() & Qt::TabFocus) order.push_back(idOf(w));
         w = w->nextInFocusChain();
     } while (w != start && order.size() < 40);
     // The preset group is one stop: its checked button, here (none checked) its first.
@@ -142,8 +132,7 @@ TEST_F(MainDialogTest, TabVisitsTheTabStopsInTemplateOrder)
     EXPECT_EQ(order, expected);
 }
 
-TEST_F(MainDialogTest, EveryControlHasAScreenReaderName)
-{
+TEST_F(MainDialogTest, EveryControlHasAScreenReaderName) {
     ASSERT_NE(open(), nullptr);
     for (QWidget* child : widgetOf(dialog)->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         EXPECT_FALSE(accessibleName(child).isEmpty()) << child->metaObject()->className();
@@ -153,8 +142,7 @@ TEST_F(MainDialogTest, EveryControlHasAScreenReaderName)
     EXPECT_EQ(accessibleName(widgetOf(item(IDC_REC))), "Rec");
 }
 
-TEST_F(MainDialogTest, ScreenReadersSeeRolesAndCheckMarks)
-{
+TEST_F(MainDialogTest, ScreenReadersSeeRolesAndCheckMarks) {
     ASSERT_NE(open(), nullptr);
     const auto roleOf = [](HWND h) { return QAccessible::queryAccessibleInterface(widgetOf(h))->role(); };
     EXPECT_EQ(roleOf(dialog), QAccessible::Dialog);
@@ -191,8 +179,7 @@ TEST_F(MainDialogTest, ScreenReadersSeeRolesAndCheckMarks)
     EXPECT_EQ(commands()[0].wParam, MAKEWPARAM(IDC_PRESET_OFF, BN_CLICKED));
 }
 
-TEST_F(MainDialogTest, AStaticTextIsNamedByWhatItSaysNow)
-{
+TEST_F(MainDialogTest, AStaticTextIsNamedByWhatItSaysNow) {
     ASSERT_NE(open(), nullptr);
     QWidget* status = widgetOf(item(IDC_STATUS));
     EXPECT_EQ(accessibleName(status), "TAG");
@@ -205,8 +192,7 @@ TEST_F(MainDialogTest, AStaticTextIsNamedByWhatItSaysNow)
 }
 
 // The recorder's reason for stopping is read whole, on two lines.
-TEST_F(MainDialogTest, TheStatusLineShowsWhyARecordingStopped)
-{
+TEST_F(MainDialogTest, TheStatusLineShowsWhyARecordingStopped) {
     ASSERT_NE(open(), nullptr);
     QWidget* status = widgetOf(item(IDC_STATUS));
     SetDlgItemTextA(dialog, IDC_STATUS, "Recording stopped: No space left on device");
@@ -214,8 +200,7 @@ TEST_F(MainDialogTest, TheStatusLineShowsWhyARecordingStopped)
     EXPECT_LE(status->heightForWidth(status->width()), status->height());
 }
 
-TEST_F(MainDialogTest, SlidersAndMetersTellTheirValue)
-{
+TEST_F(MainDialogTest, SlidersAndMetersTellTheirValue) {
     ASSERT_NE(open(), nullptr);
     send(IDC_VOLUME, TBM_SETRANGE, TRUE, MAKELPARAM(0, 100));
     send(IDC_VOLUME, TBM_SETPOS, TRUE, 56);
@@ -230,14 +215,12 @@ TEST_F(MainDialogTest, SlidersAndMetersTellTheirValue)
     }
 }
 
-QImage windowIconImage(HWND dialog)
-{
+QImage windowIconImage(HWND dialog) {
     platform::testing::flushUpdates();
     return widgetOf(dialog)->windowIcon().pixmap(48, 48).toImage().convertToFormat(QImage::Format_ARGB32);
 }
 
-TEST_F(MainDialogTest, IconsShowABlueWavedGreyMastOnATransparentGround)
-{
+TEST_F(MainDialogTest, IconsShowABlueWavedGreyMastOnATransparentGround) {
     HICON small = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_SMALL));
     HICON big = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_BIG));
     ASSERT_NE(small, nullptr);
@@ -247,7 +230,8 @@ TEST_F(MainDialogTest, IconsShowABlueWavedGreyMastOnATransparentGround)
     ASSERT_NE(open(), nullptr);
     EXPECT_EQ(SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small)), 0);
     EXPECT_EQ(SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big)), 0);
-    EXPECT_EQ(SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big)), reinterpret_cast<LRESULT>(big));
+    EXPECT_EQ(SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big)),
+              reinterpret_cast<LRESULT>(big));
     SendMessageA(dialog, WM_SETICON, ICON_BIG, 0);
     const QImage image = windowIconImage(dialog);
     ASSERT_EQ(image.size(), QSize(48, 48));
@@ -259,14 +243,12 @@ TEST_F(MainDialogTest, IconsShowABlueWavedGreyMastOnATransparentGround)
     for (int y = 0; y < 48; ++y)
         for (int x = 0; x < 48; ++x) {
             const QColor c = image.pixelColor(x, y);
-            if (c.alpha() == 0)
-                ++transparent;
-            if (c.alpha() < 200)
-                continue;
-            if (std::abs(c.red() - c.green()) < 16 && std::abs(c.green() - c.blue()) < 16 && c.red() > 60 && c.red() < 200)
+            if (c.alpha() == 0) ++transparent;
+            if (c.alpha() < 200) continue;
+            if (std::abs(c.red() - c.green()) < 16 && std::abs(c.green() - c.blue()) < 16 && c.red() > 60 &&
+                c.red() < 200)
                 ++grey;
-            if (c.blue() > c.red() + 80)
-                (x < 24 ? blueLeft : blueRight)++;
+            if (c.blue() > c.red() + 80) (x < 24 ? blueLeft : blueRight)++;
         }
     EXPECT_GT(transparent, 48 * 48 / 2);
     EXPECT_EQ(image.pixelColor(0, 47).alpha(), 0);

@@ -16,11 +16,9 @@ namespace {
 
 using MessageBoxTest = DialogTest;
 
-QMessageBox* visibleBox()
-{
+QMessageBox* visibleBox() {
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
-            return box;
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) return box;
     return nullptr;
 }
 
@@ -32,8 +30,7 @@ struct Asked {
     std::thread::id thread;
 };
 
-TEST_F(MessageBoxTest, AnInterceptorAnswersOnTheCallingThread)
-{
+TEST_F(MessageBoxTest, AnInterceptorAnswersOnTheCallingThread) {
     ASSERT_NE(open(), nullptr);
     std::mutex lock;
     std::vector<Asked> asked;
@@ -63,8 +60,7 @@ TEST_F(MessageBoxTest, AnInterceptorAnswersOnTheCallingThread)
     EXPECT_EQ(asked[1].thread, workerId);
 }
 
-TEST_F(MessageBoxTest, ABoxForAnotherThreadBlocksOnlyThatThread)
-{
+TEST_F(MessageBoxTest, ABoxForAnotherThreadBlocksOnlyThatThread) {
     ASSERT_NE(open(), nullptr);
     SetTimer(dialog, 4, 15, nullptr);
     std::atomic<int> answer{-1};
@@ -92,15 +88,13 @@ TEST_F(MessageBoxTest, ABoxForAnotherThreadBlocksOnlyThatThread)
 
 std::atomic<int> procTicks{0};
 
-void countTick(HWND, UINT, UINT_PTR, DWORD)
-{
+void countTick(HWND, UINT, UINT_PTR, DWORD) {
     ++procTicks;
 }
 
 // The box's modal loop goes on delivering the window's timers: the dialog
 // procedure's and one with a procedure of its own.
-TEST_F(MessageBoxTest, ABoxOnTheDialogThreadIsModalAndAnswers)
-{
+TEST_F(MessageBoxTest, ABoxOnTheDialogThreadIsModalAndAnswers) {
     ASSERT_NE(open(), nullptr);
     SetTimer(dialog, 4, 15, nullptr);
     ASSERT_TRUE(pumpUntil([&] { return !messages(WM_TIMER).empty(); }));
@@ -121,8 +115,7 @@ TEST_F(MessageBoxTest, ABoxOnTheDialogThreadIsModalAndAnswers)
             }
             ticksWhileOpen = messages(WM_TIMER).size() - *ticksAtOpen;
             bool late = std::chrono::steady_clock::now() - opened > std::chrono::seconds(60);
-            if ((procTicks < 3 || ticksWhileOpen < 3) && !late)
-                return;
+            if ((procTicks < 3 || ticksWhileOpen < 3) && !late) return;
             icon = box->icon();
             text = box->text();
             box->button(QMessageBox::Ok)->click();
@@ -136,8 +129,7 @@ TEST_F(MessageBoxTest, ABoxOnTheDialogThreadIsModalAndAnswers)
     EXPECT_EQ(text, "Stations file not found!\n(error code: 0)");
 }
 
-TEST_F(MessageBoxTest, ABoxWhoseOwnerGoesAwayReleasesItsCaller)
-{
+TEST_F(MessageBoxTest, ABoxWhoseOwnerGoesAwayReleasesItsCaller) {
     ASSERT_NE(open(), nullptr);
     std::atomic<int> answer{-1};
     std::thread worker([&] { answer = MessageBoxA(dialog, "bye", "caption", MB_OK); });

@@ -10,8 +10,7 @@
 
 namespace {
 
-TEST(ModulePath, NamesTheRunningProgramAndCutsToTheCapacity)
-{
+TEST(ModulePath, NamesTheRunningProgramAndCutsToTheCapacity) {
     HINSTANCE self = GetModuleHandleA(nullptr);
     ASSERT_NE(self, nullptr);
     char path[4096];

@@ -20,18 +20,15 @@ constexpr const char* kProbeVariable = "TUNELARK_LOCK_PROBE";
 
 // Runs only in the child: tries the lock named by the variable, knocks on
 // the holder's channel when refused, and says so through its exit code.
-TEST(SingleInstanceProbe, TryTheLock)
-{
+TEST(SingleInstanceProbe, TryTheLock) {
     const char* name = std::getenv(kProbeVariable);
-    if (!name)
-        GTEST_SKIP() << "runs only as the second process";
+    if (!name) GTEST_SKIP() << "runs only as the second process";
     _exit(acquireSingleInstance(name) ? 10 : knockOnRunningInstance(name) ? 11 : 13);
 }
 
 // 10: the child got the lock, 11: it did not and knocked on the holder's
 // channel, 13: it did not and nobody listened.
-int childTries(const std::string& name, const char* runtimeDir)
-{
+int childTries(const std::string& name, const char* runtimeDir) {
     const pid_t pid = fork();
     if (pid == 0) {
         const int quiet = open("/dev/null", O_WRONLY);
@@ -51,8 +48,7 @@ int childTries(const std::string& name, const char* runtimeDir)
 
 class SingleInstanceTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         char pattern[] = "/tmp/tunelark-runtime-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         runtimeDir = pattern;
@@ -64,8 +60,7 @@ protected:
     std::string name;
 };
 
-TEST_F(SingleInstanceTest, ASecondProcessCannotTakeTheLockTheFirstHolds)
-{
+TEST_F(SingleInstanceTest, ASecondProcessCannotTakeTheLockTheFirstHolds) {
     ASSERT_EQ(childTries(name, runtimeDir.c_str()), 10);  // free: the child takes it and ends
     setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
     ASSERT_TRUE(acquireSingleInstance(name.c_str()));
@@ -75,8 +70,7 @@ TEST_F(SingleInstanceTest, ASecondProcessCannotTakeTheLockTheFirstHolds)
     EXPECT_TRUE(acquireSingleInstance(name.c_str()));                // the holder may ask again
 }
 
-TEST_F(SingleInstanceTest, KnocksReachTheHolderEvenBeforeItWatches)
-{
+TEST_F(SingleInstanceTest, KnocksReachTheHolderEvenBeforeItWatches) {
     const std::string holder = name + "-knock";
     setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
     ASSERT_EQ(childTries(holder, runtimeDir.c_str()), 10);  // a holder that ended leaves its socket
@@ -89,15 +83,19 @@ TEST_F(SingleInstanceTest, KnocksReachTheHolderEvenBeforeItWatches)
     int knocks = 0;
     watchForKnocks(holder.c_str(), [&knocks] { ++knocks; });
     const auto heard = [&knocks](int count) {
-        return test::waitUntil([&] { QCoreApplication::processEvents(); return knocks == count; }, 60);
+        return test::waitUntil(
+            [&] {
+                QCoreApplication::processEvents();
+                return knocks == count;
+            },
+            60);
     };
     EXPECT_TRUE(heard(1));
     EXPECT_EQ(childTries(holder, runtimeDir.c_str()), 11);
     EXPECT_TRUE(heard(2));
 }
 
-TEST_F(SingleInstanceTest, WithoutARuntimeFolderTheLockLivesInTmp)
-{
+TEST_F(SingleInstanceTest, WithoutARuntimeFolderTheLockLivesInTmp) {
     const std::string fallbackName = name + "-tmp";
     const std::string path = "/tmp/" + fallbackName + "-" + std::to_string(getuid()) + ".lock";
     unsetenv("XDG_RUNTIME_DIR");

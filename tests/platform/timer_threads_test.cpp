@@ -8,16 +8,13 @@ namespace {
 
 using TimersTest = DialogTest;
 
-size_t ticksOf(const std::vector<Received>& timers, UINT_PTR id)
-{
+size_t ticksOf(const std::vector<Received>& timers, UINT_PTR id) {
     size_t n = 0;
-    for (const auto& t : timers)
-        n += t.wParam == id;
+    for (const auto& t : timers) n += t.wParam == id;
     return n;
 }
 
-TEST_F(TimersTest, TimerTicksUntilKilled)
-{
+TEST_F(TimersTest, TimerTicksUntilKilled) {
     ASSERT_NE(open(), nullptr);
     EXPECT_EQ(SetTimer(dialog, 3, 20, nullptr), 3u);
     ASSERT_TRUE(pumpUntil([this] { return ticksOf(messages(WM_TIMER), 3) >= 3; }));
@@ -29,8 +26,7 @@ TEST_F(TimersTest, TimerTicksUntilKilled)
     EXPECT_EQ(messages(WM_TIMER).size(), atKill);
 }
 
-TEST_F(TimersTest, TimerZeroWorksAndSettingAnIdAgainReplacesIt)
-{
+TEST_F(TimersTest, TimerZeroWorksAndSettingAnIdAgainReplacesIt) {
     ASSERT_NE(open(), nullptr);
     EXPECT_NE(SetTimer(dialog, 0, 20, nullptr), 0u);
     ASSERT_TRUE(pumpUntil([this] { return ticksOf(messages(WM_TIMER), 0) >= 2; }));
@@ -41,8 +37,7 @@ TEST_F(TimersTest, TimerZeroWorksAndSettingAnIdAgainReplacesIt)
     EXPECT_TRUE(KillTimer(dialog, 0));
 }
 
-TEST_F(TimersTest, AnotherThreadSetsAndKillsTimersThatRunHere)
-{
+TEST_F(TimersTest, AnotherThreadSetsAndKillsTimersThatRunHere) {
     ASSERT_NE(open(), nullptr);
     std::thread([this] { SetTimer(dialog, 5, 15, nullptr); }).join();
     ASSERT_TRUE(pumpUntil([this] { return ticksOf(messages(WM_TIMER), 5) >= 3; }));
@@ -62,13 +57,11 @@ struct ProcTick {
 };
 std::vector<ProcTick> procTicks;
 
-void CALLBACK_timerProc(HWND window, UINT message, UINT_PTR id, DWORD)
-{
+void CALLBACK_timerProc(HWND window, UINT message, UINT_PTR id, DWORD) {
     procTicks.push_back({window, message, id});
 }
 
-TEST_F(TimersTest, TimerWithItsOwnProcedureCallsItInsteadOfTheDialog)
-{
+TEST_F(TimersTest, TimerWithItsOwnProcedureCallsItInsteadOfTheDialog) {
     ASSERT_NE(open(), nullptr);
     procTicks.clear();
     SetTimer(dialog, 8, 15, CALLBACK_timerProc);
@@ -80,8 +73,7 @@ TEST_F(TimersTest, TimerWithItsOwnProcedureCallsItInsteadOfTheDialog)
     EXPECT_TRUE(messages(WM_TIMER).empty());
 }
 
-TEST_F(TimersTest, ADestroyedWindowGetsNoMoreTicks)
-{
+TEST_F(TimersTest, ADestroyedWindowGetsNoMoreTicks) {
     ASSERT_NE(open(), nullptr);
     SetTimer(dialog, 2, 10, nullptr);
     ASSERT_TRUE(pumpUntil([this] { return !messages(WM_TIMER).empty(); }));

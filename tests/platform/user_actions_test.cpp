@@ -12,15 +12,13 @@ namespace {
 
 using namespace platform::testing;
 
-LPARAM handleParam(HWND h)
-{
+LPARAM handleParam(HWND h) {
     return reinterpret_cast<LPARAM>(h);
 }
 
 using UserActionsTest = DialogTest;
 
-TEST_F(UserActionsTest, InitDialogNamesTheFirstTabStopAndPassesTheCreationValue)
-{
+TEST_F(UserActionsTest, InitDialogNamesTheFirstTabStopAndPassesTheCreationValue) {
     ASSERT_NE(open(0x5A5A), nullptr);
     ASSERT_FALSE(received.empty());
     EXPECT_EQ(received[0].message, static_cast<UINT>(WM_INITDIALOG));
@@ -29,11 +27,9 @@ TEST_F(UserActionsTest, InitDialogNamesTheFirstTabStopAndPassesTheCreationValue)
     EXPECT_EQ(focusedControl(dialog), item(IDC_STATIONS));
 }
 
-TEST_F(UserActionsTest, FocusGivenDuringInitDialogMovesToTheFirstTabStopWhenTheProcedureAsks)
-{
+TEST_F(UserActionsTest, FocusGivenDuringInitDialogMovesToTheFirstTabStopWhenTheProcedureAsks) {
     handler = [this](HWND h, UINT m, WPARAM, LPARAM) -> INT_PTR {
-        if (m == WM_INITDIALOG)
-            SendDlgItemMessageA(h, IDC_PRESET_INSTR, WM_ACTIVATE, WA_ACTIVE, 0);
+        if (m == WM_INITDIALOG) SendDlgItemMessageA(h, IDC_PRESET_INSTR, WM_ACTIVATE, WA_ACTIVE, 0);
         return m == WM_INITDIALOG && keepDefaultFocus;
     };
     ASSERT_NE(open(), nullptr);
@@ -46,8 +42,7 @@ TEST_F(UserActionsTest, FocusGivenDuringInitDialogMovesToTheFirstTabStopWhenTheP
     EXPECT_TRUE(commands().empty());
 }
 
-TEST_F(UserActionsTest, PushButtonClickSendsItsIdAndHandle)
-{
+TEST_F(UserActionsTest, PushButtonClickSendsItsIdAndHandle) {
     ASSERT_NE(open(), nullptr);
     click(item(IDC_INFO));
     click(item(IDC_EXIT));
@@ -57,13 +52,11 @@ TEST_F(UserActionsTest, PushButtonClickSendsItsIdAndHandle)
     EXPECT_EQ(commands()[1].wParam, MAKEWPARAM(IDC_EXIT, BN_CLICKED));
 }
 
-TEST_F(UserActionsTest, CheckBoxFlipsItsMarkBeforeTheProcedureHears)
-{
+TEST_F(UserActionsTest, CheckBoxFlipsItsMarkBeforeTheProcedureHears) {
     ASSERT_NE(open(), nullptr);
     std::vector<LRESULT> seen;
     handler = [&](HWND, UINT m, WPARAM w, LPARAM) -> INT_PTR {
-        if (m == WM_COMMAND && LOWORD(w) == IDC_REC)
-            seen.push_back(send(IDC_REC, BM_GETCHECK));
+        if (m == WM_COMMAND && LOWORD(w) == IDC_REC) seen.push_back(send(IDC_REC, BM_GETCHECK));
         return 1;
     };
     click(item(IDC_REC));
@@ -75,8 +68,7 @@ TEST_F(UserActionsTest, CheckBoxFlipsItsMarkBeforeTheProcedureHears)
     EXPECT_TRUE(static_cast<QAbstractButton*>(widgetOf(item(IDC_REC)))->isChecked());
 }
 
-TEST_F(UserActionsTest, RadioClickChecksItAndClearsTheRestOfItsGroup)
-{
+TEST_F(UserActionsTest, RadioClickChecksItAndClearsTheRestOfItsGroup) {
     ASSERT_NE(open(), nullptr);
     send(IDC_PRESET_INSTR, BM_SETCHECK, BST_CHECKED);
     send(IDC_REC, BM_SETCHECK, BST_CHECKED);  // outside the group
@@ -84,8 +76,7 @@ TEST_F(UserActionsTest, RadioClickChecksItAndClearsTheRestOfItsGroup)
     std::vector<LRESULT> seen;
     handler = [&](HWND, UINT m, WPARAM, LPARAM) -> INT_PTR {
         if (m == WM_COMMAND)
-            for (int id : {IDC_PRESET_OFF, IDC_PRESET_VOCAL, IDC_PRESET_INSTR})
-                seen.push_back(send(id, BM_GETCHECK));
+            for (int id : {IDC_PRESET_OFF, IDC_PRESET_VOCAL, IDC_PRESET_INSTR}) seen.push_back(send(id, BM_GETCHECK));
         return 1;
     };
     click(item(IDC_PRESET_VOCAL));
@@ -106,16 +97,14 @@ TEST_F(UserActionsTest, RadioClickChecksItAndClearsTheRestOfItsGroup)
     EXPECT_FALSE(static_cast<QAbstractButton*>(widgetOf(item(IDC_PRESET_INSTR)))->isChecked());
 }
 
-TEST_F(UserActionsTest, ListSelectionByClickAndKeyboardNotifiesWithTheNewRow)
-{
+TEST_F(UserActionsTest, ListSelectionByClickAndKeyboardNotifiesWithTheNewRow) {
     ASSERT_NE(open(), nullptr);
     for (const char* name : {"  One", "  Two", "  Three"})
         send(IDC_STATIONS, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
     flushUpdates();
     std::vector<LRESULT> seen;
     handler = [&](HWND, UINT m, WPARAM w, LPARAM) -> INT_PTR {
-        if (m == WM_COMMAND && LOWORD(w) == IDC_STATIONS)
-            seen.push_back(send(IDC_STATIONS, LB_GETCURSEL));
+        if (m == WM_COMMAND && LOWORD(w) == IDC_STATIONS) seen.push_back(send(IDC_STATIONS, LB_GETCURSEL));
         return 1;
     };
     selectListRow(item(IDC_STATIONS), 1);
@@ -132,8 +121,7 @@ TEST_F(UserActionsTest, ListSelectionByClickAndKeyboardNotifiesWithTheNewRow)
     EXPECT_EQ(shownText(item(IDC_STATIONS)), "  One");
 }
 
-TEST_F(UserActionsTest, TrackbarMovesReportCodeAndSliderWithTheNewPositionInTheModel)
-{
+TEST_F(UserActionsTest, TrackbarMovesReportCodeAndSliderWithTheNewPositionInTheModel) {
     ASSERT_NE(open(), nullptr);
     send(IDC_VOLUME, TBM_SETPOS, TRUE, 56);
     std::vector<LRESULT> seen;
@@ -153,8 +141,7 @@ TEST_F(UserActionsTest, TrackbarMovesReportCodeAndSliderWithTheNewPositionInTheM
     EXPECT_EQ(seen, (std::vector<LRESULT>{70, 4}));
 }
 
-TEST_F(UserActionsTest, ArrowKeysOnTrackbarsStepAsOnWin32)
-{
+TEST_F(UserActionsTest, ArrowKeysOnTrackbarsStepAsOnWin32) {
     ASSERT_NE(open(), nullptr);
     send(IDC_VOLUME, TBM_SETPOS, TRUE, 56);
     send(IDC_EFFECT0, TBM_SETRANGE, FALSE, MAKELPARAM(0, 20));
@@ -177,8 +164,7 @@ TEST_F(UserActionsTest, ArrowKeysOnTrackbarsStepAsOnWin32)
     EXPECT_EQ(send(IDC_EFFECT0, TBM_GETPOS), 13);  // a page is a fifth of the range
 }
 
-TEST_F(UserActionsTest, VerticalTrackbarDrawsPositionZeroAtTheTop)
-{
+TEST_F(UserActionsTest, VerticalTrackbarDrawsPositionZeroAtTheTop) {
     ASSERT_NE(open(), nullptr);
     send(IDC_EFFECT3, TBM_SETRANGE, FALSE, MAKELPARAM(0, 20));
     auto* slider = static_cast<QSlider*>(widgetOf(item(IDC_EFFECT3)));
@@ -198,8 +184,7 @@ TEST_F(UserActionsTest, VerticalTrackbarDrawsPositionZeroAtTheTop)
     EXPECT_LT(handleTop(0), handleTop(20));
 }
 
-TEST_F(UserActionsTest, EscapeCancelsAndEnterIsOkUnlessAButtonHasTheFocus)
-{
+TEST_F(UserActionsTest, EscapeCancelsAndEnterIsOkUnlessAButtonHasTheFocus) {
     ASSERT_NE(open(), nullptr);
     pressEscape(dialog);
     pressEnter(dialog);  // the focus is on the station list
@@ -217,8 +202,7 @@ TEST_F(UserActionsTest, EscapeCancelsAndEnterIsOkUnlessAButtonHasTheFocus)
     EXPECT_TRUE(widgetOf(dialog)->isVisible());  // the procedure did not end it
 }
 
-TEST_F(UserActionsTest, CloseBoxAsksTheProcedureAndNeverClosesByItself)
-{
+TEST_F(UserActionsTest, CloseBoxAsksTheProcedureAndNeverClosesByItself) {
     ASSERT_NE(open(), nullptr);
     handler = [](HWND, UINT m, WPARAM, LPARAM) -> INT_PTR { return m == WM_CLOSE; };
     pressCloseBox(dialog);
@@ -235,8 +219,7 @@ TEST_F(UserActionsTest, CloseBoxAsksTheProcedureAndNeverClosesByItself)
     EXPECT_TRUE(widgetOf(dialog)->isVisible());
 
     handler = [](HWND h, UINT m, WPARAM, LPARAM) -> INT_PTR {
-        if (m == WM_CLOSE)
-            EndDialog(h, 0);
+        if (m == WM_CLOSE) EndDialog(h, 0);
         return 1;
     };
     pressCloseBox(dialog);
@@ -253,8 +236,7 @@ bool tabTo(HWND control)  // in the shown, active window
     return pumpEvents(5000, [widget] { return widget->hasFocus(); });
 }
 
-TEST_F(UserActionsTest, WithNothingSelectedTheFirstMovingKeySelectsTheCaretRow)
-{
+TEST_F(UserActionsTest, WithNothingSelectedTheFirstMovingKeySelectsTheCaretRow) {
     ASSERT_NE(open(), nullptr);
     for (const char* name : {"  One", "  Two", "  Three"})
         send(IDC_STATIONS, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));

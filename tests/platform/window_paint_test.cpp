@@ -16,24 +16,21 @@ using WindowPaintTest = DialogTest;
 
 // The first column of the meter's row that does not show the fill colour, as
 // the window's backing store holds it.
-int shownFillEnd(QWidget* meter)
-{
+int shownFillEnd(QWidget* meter) {
     const QPoint at = meter->mapTo(meter->window(), QPoint(0, meter->height() / 2));
     const QImage row = QGuiApplication::primaryScreen()
                            ->grabWindow(meter->window()->winId(), at.x(), at.y(), meter->width(), 1)
                            .toImage();
     const QRgb fill = meter->palette().highlight().color().rgb();
     int x = 1;
-    while (x < row.width() - 1 && row.pixel(x, 0) == fill)
-        ++x;
+    while (x < row.width() - 1 && row.pixel(x, 0) == fill) ++x;
     for (int rest = x; rest < row.width() - 1; ++rest)
         if (row.pixel(rest, 0) != meter->palette().base().color().rgb())
             return -1;  // neither fill nor background: a stale or wrong strip
     return x;
 }
 
-TEST_F(WindowPaintTest, MetersShowEveryLevelThroughStripRepaints)
-{
+TEST_F(WindowPaintTest, MetersShowEveryLevelThroughStripRepaints) {
     ASSERT_NE(open(), nullptr);
     send(IDC_LEVEL_LEFT, PBM_SETRANGE, 0, MAKELPARAM(0, 0x7FFF));
     QWidget* meter = widgetOf(item(IDC_LEVEL_LEFT));
@@ -49,8 +46,7 @@ TEST_F(WindowPaintTest, MetersShowEveryLevelThroughStripRepaints)
     EXPECT_EQ(platform::testing::pendingUpdates(), 0u) << "an unchanged value queued an update";
 }
 
-TEST_F(WindowPaintTest, StaticTextsDrawnFromPicturesLookAsQLabelDrawsThem)
-{
+TEST_F(WindowPaintTest, StaticTextsDrawnFromPicturesLookAsQLabelDrawsThem) {
     ASSERT_NE(open(), nullptr);
     QWidget* shown = widgetOf(item(IDC_CPU));
     QLabel reference(shown->parentWidget());
@@ -73,8 +69,7 @@ TEST_F(WindowPaintTest, StaticTextsDrawnFromPicturesLookAsQLabelDrawsThem)
 int ticks = 0;
 bool textShownInBox = false;
 
-void showThenAsk(HWND window, UINT, UINT_PTR id, DWORD)
-{
+void showThenAsk(HWND window, UINT, UINT_PTR id, DWORD) {
     ++ticks;
     KillTimer(window, id);
     SetDlgItemTextA(window, IDC_STATUS, "before the box");
@@ -92,8 +87,7 @@ void showThenAsk(HWND window, UINT, UINT_PTR id, DWORD)
     SetDlgItemTextA(window, IDC_STATUS, "after the box");
 }
 
-TEST_F(WindowPaintTest, ATickShowsItsChangesWhenItReturnsAndWhileItsBoxIsOpen)
-{
+TEST_F(WindowPaintTest, ATickShowsItsChangesWhenItReturnsAndWhileItsBoxIsOpen) {
     ASSERT_NE(open(), nullptr);
     SetTimer(dialog, 7, 20, showThenAsk);
     ASSERT_TRUE(pumpUntil([] { return ticks > 0; }));

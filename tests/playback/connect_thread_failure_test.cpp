@@ -19,19 +19,16 @@ std::atomic<bool> refuseThreads{false};
 }  // namespace
 
 extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*start)(void*),
-                              void* argument)
-{
+                              void* argument) {
     using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
     static const auto real = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "pthread_create"));
-    if (refuseThreads)
-        return EAGAIN;
+    if (refuseThreads) return EAGAIN;
     return real(thread, attributes, start, argument);
 }
 
 namespace {
 
-TEST_F(PlayerTest, StationChangeWithoutAThreadShowsTheFailureBoxAndKeepsRunning)
-{
+TEST_F(PlayerTest, StationChangeWithoutAThreadShowsTheFailureBoxAndKeepsRunning) {
     writeStations("One, http://127.0.0.1:9/one\nTwo, http://127.0.0.1:9/two\n");
     ASSERT_NE(open(), nullptr);
     refuseThreads = true;

@@ -8,9 +8,9 @@
 
 #include "engine/bass.h"
 #include "playback/equalizer.h"
-#include "tests/support/platform_testing.h"
 #include "tests/support/disk_output.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/platform_testing.h"
 #include "tests/support/player_fixture.h"
 #include "tests/support/stream_server.h"
 #include "tests/support/tone_analysis.h"
@@ -25,13 +25,11 @@ constexpr double kTones[] = {125, 1000, 10000};
 constexpr size_t kRate = 44100;  // frames a second
 
 // The tones for `seconds`, then `silence` seconds, as an MP3 route.
-std::string tonesRoute(const std::string& path, double seconds, double silence, const std::string& end)
-{
+std::string tonesRoute(const std::string& path, double seconds, double silence, const std::string& end) {
     std::vector<int16_t> pcm(size_t((seconds + silence) * kRate) * 2);
     for (double frequency : kTones) {
         auto one = fixtures::sinePcm16({frequency, int(kRate), 2, seconds, kLevel});
-        for (size_t i = 0; i < one.size(); ++i)
-            pcm[i] = int16_t(pcm[i] + one[i]);
+        for (size_t i = 0; i < one.size(); ++i) pcm[i] = int16_t(pcm[i] + one[i]);
     }
     static fixtures::TempDir dir;  // this process's own, removed at its end
     std::string mp3 = dir.path() + path + ".mp3", wav = mp3 + ".wav";
@@ -42,8 +40,7 @@ std::string tonesRoute(const std::string& path, double seconds, double silence, 
 
 class EqualizerTest : public PlayerTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         PlayerTest::SetUp();
         output = (workDir / "output.raw").string();
         setenv("SDL_AUDIODRIVER", "disk", 1);
@@ -58,29 +55,25 @@ protected:
         ASSERT_NE(open(), nullptr);
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         PlayerTest::TearDown();
         setenv("SDL_AUDIODRIVER", "dummy", 1);
     }
 
     std::vector<float> frames(size_t from, size_t to) { return test::diskOutputFrames(output, 2, from, to); }
 
-    void play(int row)
-    {
+    void play(int row) {
         HSTREAM old = player.stream;
         platform::testing::selectListRow(item(IDC_STATIONS), row);
-        ASSERT_TRUE(pumpUntil([&] {
-            return player.stream != old && BASS_ChannelIsActive(player.stream) == BASS_ACTIVE_PLAYING;
-        }, 60000));
+        ASSERT_TRUE(pumpUntil(
+            [&] { return player.stream != old && BASS_ChannelIsActive(player.stream) == BASS_ACTIVE_PLAYING; }, 60000));
     }
 
     void moveSlider(int id, int position) { platform::testing::moveTrackbar(item(id), position, TB_THUMBTRACK); }
 
     // Each tone's level in dB against the tone as sent, over half a second
     // that starts when a reverb's tail from before has faded.
-    std::vector<double> gainsDb()
-    {
+    std::vector<double> gainsDb() {
         size_t start = test::diskFramesOut(output, 2) + kRate * 7 / 10;
         auto out = frames(start, start + kRate / 2);
         std::vector<double> gains;
@@ -91,15 +84,16 @@ protected:
 
     // The level 0.15..0.5 s after the burst's tones end, against the tones;
     // the first loud frame after `mark` is where the burst begins.
-    double tailDb(size_t mark)
-    {
-        EXPECT_TRUE(test::waitUntil([&] {
-            auto out = frames(mark, test::diskFramesOut(output, 2));
-            for (size_t i = 0; i < out.size(); i += 2, ++mark)
-                if (std::fabs(out[i]) > 0.01f)
-                    return true;
-            return false;
-        }, 60)) << "the burst never came";
+    double tailDb(size_t mark) {
+        EXPECT_TRUE(test::waitUntil(
+            [&] {
+                auto out = frames(mark, test::diskFramesOut(output, 2));
+                for (size_t i = 0; i < out.size(); i += 2, ++mark)
+                    if (std::fabs(out[i]) > 0.01f) return true;
+                return false;
+            },
+            60))
+            << "the burst never came";
         auto tail = frames(mark + kRate * 115 / 100, mark + kRate * 3 / 2);
         return tone::toDb(tone::rms(tone::channelOf(tail, 2)) / kLevel);
     }
@@ -108,13 +102,11 @@ protected:
     std::string output;
 };
 
-TEST_F(EqualizerTest, LowBandSliderRaisesAndLowersOnlyItsBand)
-{
+TEST_F(EqualizerTest, LowBandSliderRaisesAndLowersOnlyItsBand) {
     click(item(IDC_PRESET_OFF));  // flat and dry, before any stream exists
     play(0);
     auto flat = gainsDb();
-    for (double gain : flat)
-        EXPECT_NEAR(gain, 0, 1);
+    for (double gain : flat) EXPECT_NEAR(gain, 0, 1);
     for (int position : {0, 20}) {
         moveSlider(IDC_EFFECT0, position);
         auto moved = gainsDb();
@@ -123,8 +115,7 @@ TEST_F(EqualizerTest, LowBandSliderRaisesAndLowersOnlyItsBand)
     }
 }
 
-TEST_F(EqualizerTest, ReverbSliderAtTheTopLeavesATailTheBottomDoesNot)
-{
+TEST_F(EqualizerTest, ReverbSliderAtTheTopLeavesATailTheBottomDoesNot) {
     // Moved with no stream, the slider is picked up by the next stream.
     moveSlider(IDC_EFFECT3, 20);
     play(2);
@@ -138,8 +129,7 @@ TEST_F(EqualizerTest, ReverbSliderAtTheTopLeavesATailTheBottomDoesNot)
 // Each preset's positions, then its sound against the same reverb with flat
 // bands (a reverb colours a steady tone by a few dB, alike before and after).
 // "Instrumental", chosen before a station change, is heard on the new one.
-TEST_F(EqualizerTest, PresetsSetTheSlidersAndTheSound)
-{
+TEST_F(EqualizerTest, PresetsSetTheSlidersAndTheSound) {
     struct Case {
         int id;
         int positions[4];
@@ -152,42 +142,35 @@ TEST_F(EqualizerTest, PresetsSetTheSlidersAndTheSound)
     play(0);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.id);
-        for (int i = 0; i < 4; ++i)
-            moveSlider(IDC_EFFECT0 + i, i < 3 ? 10 : c.positions[3]);
+        for (int i = 0; i < 4; ++i) moveSlider(IDC_EFFECT0 + i, i < 3 ? 10 : c.positions[3]);
         auto flat = gainsDb();
         click(item(c.id));
-        for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(send(IDC_EFFECT0 + i, TBM_GETPOS), c.positions[i]) << i;
-        if (c.id == IDC_PRESET_INSTR)
-            play(1);
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(send(IDC_EFFECT0 + i, TBM_GETPOS), c.positions[i]) << i;
+        if (c.id == IDC_PRESET_INSTR) play(1);
         BASS_DX8_REVERB reverb{};
         ASSERT_TRUE(BASS_FXGetParameters(player.reverbEffect, &reverb));
         EXPECT_NEAR(reverb.fReverbMix, c.mix, 0.001);
         auto gains = gainsDb();
-        for (int band = 0; band < 3; ++band)
-            EXPECT_NEAR(gains[band] - flat[band], c.gains[band], 1) << band;
+        for (int band = 0; band < 3; ++band) EXPECT_NEAR(gains[band] - flat[band], c.gains[band], 1) << band;
     }
 }
 
 // A slider moved while a stream's effects are being set up must not hand
 // the engine's default centre and width to the new band: each band keeps its
 // own centre, and the gain is the slider's.
-TEST_F(EqualizerTest, SliderMovedDuringSetUpKeepsTheBandsCentres)
-{
+TEST_F(EqualizerTest, SliderMovedDuringSetUpKeepsTheBandsCentres) {
     play(0);
     moveSlider(IDC_EFFECT0, 4);
     std::atomic<bool> done{false};
     std::thread mover([&] {
-        while (!done)
-            applyEffectSlider(0);
+        while (!done) applyEffectSlider(0);
     });
     const float centres[] = {125, 1000, 10000};
     bool allKept = true;
     for (int round = 0; round < 300 && allKept; ++round) {
         HFX old[4] = {player.eqBand[0], player.eqBand[1], player.eqBand[2], player.reverbEffect};
         createStreamEffects();
-        for (HFX fx : old)
-            BASS_ChannelRemoveFX(player.stream, fx);
+        for (HFX fx : old) BASS_ChannelRemoveFX(player.stream, fx);
         for (int band = 0; band < 3; ++band) {
             BASS_DX8_PARAMEQ params{};
             BASS_FXGetParameters(player.eqBand[band], &params);

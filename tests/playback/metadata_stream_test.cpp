@@ -13,8 +13,7 @@ constexpr int kMetaint = 1000;
 
 }  // namespace
 
-TEST_F(StreamRecorderTest, ShowsAndHoldsEachTitleByteForByte)
-{
+TEST_F(StreamRecorderTest, ShowsAndHoldsEachTitleByteForByte) {
     std::string mp3 = toString(fixtures::makeMp3({.frequency = 440, .seconds = 3}));
     // UTF-8 Cyrillic, an apostrophe and a ';' inside, bytes after the quote.
     ASSERT_TRUE(icyRoute("/titles", kMetaint,
@@ -36,11 +35,9 @@ TEST_F(StreamRecorderTest, ShowsAndHoldsEachTitleByteForByte)
     EXPECT_TRUE(folder->names().empty());
 }
 
-TEST_F(StreamRecorderTest, AnEmptyTitleEmptiesTheDisplayAndIsHeld)
-{
+TEST_F(StreamRecorderTest, AnEmptyTitleEmptiesTheDisplayAndIsHeld) {
     std::string mp3 = toString(fixtures::makeMp3({.frequency = 440, .seconds = 2}));
-    ASSERT_TRUE(icyRoute("/empty", kMetaint,
-                         R"([{"block": 0, "title": "Band - Song"}, {"block": 6, "title": ""}])",
+    ASSERT_TRUE(icyRoute("/empty", kMetaint, R"([{"block": 0, "title": "Band - Song"}, {"block": 6, "title": ""}])",
                          bodyWithGates(mp3, {3000}), 8000));
     ASSERT_NE(connect(server.url("/empty")), 0u);
     ASSERT_TRUE(waitFor([] { return controlText(IDC_TITLE) == "Band - Song"; }));
@@ -59,8 +56,7 @@ TEST_F(StreamRecorderTest, AnEmptyTitleEmptiesTheDisplayAndIsHeld)
 
 // A metadata text without a title, the connection's first, while no title
 // is held: the piece goes on, and is named after the station.
-TEST_F(StreamRecorderTest, MetadataWithoutATitleKeepsTheUntitledPieceGoing)
-{
+TEST_F(StreamRecorderTest, MetadataWithoutATitleKeepsTheUntitledPieceGoing) {
     std::string mp3 = toString(fixtures::makeMp3({.frequency = 550, .seconds = 2}));
     // The gate keeps block 5 back until the syncs are in place.
     ASSERT_TRUE(icyRoute("/untitled", kMetaint, R"([{"block": 5, "text": "StreamUrl='http://ad/';"}])",
@@ -76,8 +72,7 @@ TEST_F(StreamRecorderTest, MetadataWithoutATitleKeepsTheUntitledPieceGoing)
     EXPECT_EQ(heldTitle(), "(none)");
 }
 
-TEST_F(StreamRecorderTest, MetadataWithoutATitleReArmsUnderTheHeldTitle)
-{
+TEST_F(StreamRecorderTest, MetadataWithoutATitleReArmsUnderTheHeldTitle) {
     std::string mp3 = toString(fixtures::makeMp3({.frequency = 550, .seconds = 2}));
     ASSERT_TRUE(icyRoute("/ad", kMetaint,
                          R"([{"block": 0, "title": "Band - Song"}, {"block": 8, "text": "StreamUrl='http://ad/';"}])",
@@ -97,18 +92,18 @@ TEST_F(StreamRecorderTest, MetadataWithoutATitleReArmsUnderTheHeldTitle)
 // Chained Ogg: each song's comments replace the last; the display follows,
 // the held title changes only for a bare title, and each song is recorded
 // into a file of its own, named after its comments.
-TEST_F(StreamRecorderTest, OggCommentsShowEachSongAndNameItsRecordFile)
-{
-    std::string one = toString(fixtures::makeOggVorbis({.frequency = 440, .seconds = 1}, {"ARTIST=Foo", "Title=Bar"}, 11));
+TEST_F(StreamRecorderTest, OggCommentsShowEachSongAndNameItsRecordFile) {
+    std::string one =
+        toString(fixtures::makeOggVorbis({.frequency = 440, .seconds = 1}, {"ARTIST=Foo", "Title=Bar"}, 11));
     std::string two = toString(fixtures::makeOggVorbis({.frequency = 660, .seconds = 1}, {"title=Solo"}, 12));
-    std::string three = toString(fixtures::makeOggVorbis({.frequency = 880, .seconds = 1},
-                                                         {"artist=First", "TITLE=T", "Artist=Second"}, 13));
+    std::string three = toString(
+        fixtures::makeOggVorbis({.frequency = 880, .seconds = 1}, {"artist=First", "TITLE=T", "Artist=Second"}, 13));
     ASSERT_FALSE(one.empty() || two.empty() || three.empty());
     std::string parts = "[" + filePart(tempFile("1.ogg", one)) + ", {\"gate\": \"two\"}, " +
                         filePart(tempFile("2.ogg", two)) + ", {\"gate\": \"three\"}, " +
                         filePart(tempFile("3.ogg", three)) + "]";
-    ASSERT_TRUE(server.route(R"({"path": "/chain", "headers": ["Content-Type: application/ogg"], "body": )" +
-                             parts + "}"));
+    ASSERT_TRUE(
+        server.route(R"({"path": "/chain", "headers": ["Content-Type: application/ogg"], "body": )" + parts + "}"));
     holdTitle("Held - Before");
     toggleRecording();
     ASSERT_NE(connect(server.url("/chain")), 0u);
@@ -127,8 +122,7 @@ TEST_F(StreamRecorderTest, OggCommentsShowEachSongAndNameItsRecordFile)
     EXPECT_TRUE(folder->read("03-Second.ogg") == three);
 }
 
-TEST_F(StreamRecorderTest, TheEndOfTheStreamIsShown)
-{
+TEST_F(StreamRecorderTest, TheEndOfTheStreamIsShown) {
     std::string mp3 = toString(fixtures::makeMp3({.frequency = 440, .seconds = 1}));
     ASSERT_TRUE(icyRoute("/short", kMetaint, R"([{"block": 0, "title": "Brief - Song"}])",
                          "[" + filePart(tempFile("a.mp3", mp3)) + "]", 64000));

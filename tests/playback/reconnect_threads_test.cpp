@@ -10,8 +10,8 @@
 #include <optional>
 
 #include "engine/bass.h"
-#include "tests/support/platform_testing.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/platform_testing.h"
 #include "tests/support/player_fixture.h"
 #include "tests/support/record_folder.h"
 #include "tests/support/stream_server.h"
@@ -26,23 +26,20 @@ constexpr size_t kMetaint = 4000;
 
 class ReconnectTest : public PlayerTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         PlayerTest::SetUp();
         output = (workDir / "output.raw").string();
         setenv("SDL_AUDIODRIVER", "disk", 1);  // read when the player starts the engine
         setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         PlayerTest::TearDown();
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         BASS_SetConfig(BASS_CONFIG_NET_TIMEOUT, 5000);
     }
 
-    std::string tone(double frequency, const std::string& name)
-    {
+    std::string tone(double frequency, const std::string& name) {
         auto bytes = fixtures::makeMp3({.frequency = frequency, .seconds = 2});
         fixtures::writeBytes((workDir / name).string(), bytes);
         return std::string(bytes.begin(), bytes.end());
@@ -50,39 +47,36 @@ protected:
 
     // An ICY station at path, titled "Artist - One", sending the file `name`
     // once and closing, unless `more` says otherwise.
-    void serve(const std::string& path, const std::string& name, const std::string& more = "")
-    {
-        ASSERT_TRUE(server.route(R"({"path": ")" + path + R"(", "status": "ICY 200 OK", "headers": ["Content-Type: audio/mpeg",
+    void serve(const std::string& path, const std::string& name, const std::string& more = "") {
+        ASSERT_TRUE(server.route(R"({"path": ")" + path +
+                                 R"(", "status": "ICY 200 OK", "headers": ["Content-Type: audio/mpeg",
             "icy-metaint: 4000"], "metaint": 4000, "meta": [{"block": 0, "title": "Artist - One"}], "body": [{"file": )" +
                                  test::StreamServer::quote((workDir / name).string()) + "}]" + more + "}"));
     }
 
-    void start(const std::string& stations, bool record = false)
-    {
+    void start(const std::string& stations, bool record = false) {
         writeStations(stations);
         ASSERT_NE(open(), nullptr);
-        if (record)
-            click(item(IDC_REC));
+        if (record) click(item(IDC_REC));
         selectListRow(item(IDC_STATIONS), 0);
     }
 
-    bool status(const std::string& shown) { return pumpUntil([&] { return text(IDC_STATUS) == shown; }, 30000); }
+    bool status(const std::string& shown) {
+        return pumpUntil([&] { return text(IDC_STATUS) == shown; }, 30000);
+    }
 
-    size_t framesOut() const
-    {
+    size_t framesOut() const {
         struct stat st {};
         return stat(output.c_str(), &st) == 0 ? size_t(st.st_size) / (sizeof(float) * player.speakerCount) : 0;
     }
 
     // The first 10 ms of output at or after frame `from` that carry sound.
-    std::optional<size_t> firstSound(size_t from) const
-    {
+    std::optional<size_t> firstSound(size_t from) const {
         size_t channels = player.speakerCount, window = 441;
         std::vector<float> out((framesOut() - from) * channels);
         std::ifstream(output).seekg(from * channels * 4).read(reinterpret_cast<char*>(out.data()), out.size() * 4);
         for (size_t at = 0; (at + window) * channels <= out.size(); at += window)
-            if (tone::rms(tone::channelOf(out, int(channels), 0, at, at + window)) > 0.05)
-                return from + at;
+            if (tone::rms(tone::channelOf(out, int(channels), 0, at, at + window)) > 0.05) return from + at;
         return std::nullopt;
     }
 
@@ -91,16 +85,14 @@ protected:
 };
 
 // The record folder's files with their sizes, for a failure's message.
-std::string listing(const testsupport::RecordFolderGuard& folder)
-{
+std::string listing(const testsupport::RecordFolderGuard& folder) {
     std::string out = "record folder:";
     for (const std::string& name : folder.names())
         out += " " + name + " (" + std::to_string(folder.read(name).size()) + " bytes)";
     return out;
 }
 
-TEST_F(ReconnectTest, DroppedStationIsHeardSoonAfterItsReturnAndRecordedIntoNewFiles)
-{
+TEST_F(ReconnectTest, DroppedStationIsHeardSoonAfterItsReturnAndRecordedIntoNewFiles) {
     testsupport::RecordFolderGuard folder;
     std::string before = tone(440, "before.mp3"), after = tone(660, "after.mp3");
     // Paced like a station, so its title is taken before its last byte.
@@ -127,23 +119,19 @@ TEST_F(ReconnectTest, DroppedStationIsHeardSoonAfterItsReturnAndRecordedIntoNewF
     ASSERT_TRUE(pumpUntil([&] { return names = folder.names(), newest().size() > after.size(); }, 30000))
         << listing(folder);
     std::map<std::string, std::string> files;  // one look: the newest still grows
-    for (const std::string& name : names)
-        files[name] = folder.read(name);
+    for (const std::string& name : names) files[name] = folder.read(name);
     std::string looped;
-    while (looped.size() < 2 * files[names.back()].size() + after.size())
-        looped += after;
+    while (looped.size() < 2 * files[names.back()].size() + after.size()) looped += after;
     auto side = [&](const std::string& bytes) {
         return (before.find(bytes) != std::string::npos) + 2 * (looped.find(bytes) != std::string::npos);
     };
-    for (const auto& [name, bytes] : files)
-        EXPECT_TRUE(side(bytes) == 1 || side(bytes) == 2) << name;
+    for (const auto& [name, bytes] : files) EXPECT_TRUE(side(bytes) == 1 || side(bytes) == 2) << name;
     EXPECT_TRUE(before.ends_with(files["01-Artist.mp3"]));
     EXPECT_EQ(side(files[names.back()]), 2);
     EXPECT_EQ(send(IDC_REC, BM_GETCHECK), BST_CHECKED);
 }
 
-TEST_F(ReconnectTest, AnAnswerDownloadedWhileItsStationConnectsKeepsRecordingArmed)
-{
+TEST_F(ReconnectTest, AnAnswerDownloadedWhileItsStationConnectsKeepsRecordingArmed) {
     // A fifth of a second, sent at once: its download ends while the connect
     // thread is still creating the stream, before the stream is watched.
     testsupport::RecordFolderGuard folder;
@@ -154,8 +142,7 @@ TEST_F(ReconnectTest, AnAnswerDownloadedWhileItsStationConnectsKeepsRecordingArm
     EXPECT_EQ(send(IDC_REC, BM_GETCHECK), BST_CHECKED);
 }
 
-TEST_F(ReconnectTest, PauseAndAnotherStationEndTheWaitingAtOnce)
-{
+TEST_F(ReconnectTest, PauseAndAnotherStationEndTheWaitingAtOnce) {
     tone(440, "tone.mp3");
     serve("/radio", "tone.mp3");
     serve("/other", "tone.mp3", R"(, "loop": true, "delay": 1.5)");
@@ -178,8 +165,7 @@ TEST_F(ReconnectTest, PauseAndAnotherStationEndTheWaitingAtOnce)
     EXPECT_TRUE(boxes().empty());
 }
 
-TEST_F(ReconnectTest, StallEndsTheDownloadAndLeavingDuringTheTryWaitsForNothing)
-{
+TEST_F(ReconnectTest, StallEndsTheDownloadAndLeavingDuringTheTryWaitsForNothing) {
     tone(440, "tone.mp3");
     serve("/radio", "tone.mp3", R"(, "then": "stall")");
     BASS_SetConfig(BASS_CONFIG_NET_TIMEOUT, 1500);

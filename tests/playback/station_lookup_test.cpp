@@ -9,72 +9,59 @@
 #include <fstream>
 #include <string>
 
-#include "state/player_state.h"
 #include "playback/station_list.h"
 #include "playback/text_line_reader.h"
+#include "state/player_state.h"
 
 namespace {
 
 class StationFile : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() / ("tunelark-stations-" + std::to_string(getpid()));
         std::filesystem::create_directories(dir_);
         old_ = std::filesystem::current_path();
         std::filesystem::current_path(dir_);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         std::filesystem::current_path(old_);
         std::filesystem::remove_all(dir_);
     }
-    static void write(const std::string& bytes)
-    {
-        std::ofstream("stations1.txt", std::ios::binary) << bytes;
-    }
+    static void write(const std::string& bytes) { std::ofstream("stations1.txt", std::ios::binary) << bytes; }
     // The URL at a position, or "<none>" when the lookup refuses.
-    static std::string lookup(int position)
-    {
+    static std::string lookup(int position) {
         player.selectedStation = position;
         char* url = nullptr;
-        if (!lookupStationUrl(&url))
-            return "<none>";
+        if (!lookupStationUrl(&url)) return "<none>";
         std::string s(url);
         free(url);
         return s;
     }
-    static std::string lines(int count)
-    {
+    static std::string lines(int count) {
         std::string s;
-        for (int i = 0; i < count; ++i)
-            s += "S" + std::to_string(i) + ",http://h/" + std::to_string(i) + "\n";
+        for (int i = 0; i < count; ++i) s += "S" + std::to_string(i) + ",http://h/" + std::to_string(i) + "\n";
         return s;
     }
 
     std::filesystem::path dir_, old_;
 };
 
-std::vector<std::string> readAll(const std::string& bytes)
-{
+std::vector<std::string> readAll(const std::string& bytes) {
     FILE* f = fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "r");
     std::vector<std::string> out;
     char buf[100];
-    while (readTextLine(buf, sizeof buf, f))
-        out.push_back(buf);
+    while (readTextLine(buf, sizeof buf, f)) out.push_back(buf);
     fclose(f);
     return out;
 }
 
-TEST(TextLineReader, CrLfReadsAsOneLineFeedAndLoneCrStays)
-{
+TEST(TextLineReader, CrLfReadsAsOneLineFeedAndLoneCrStays) {
     EXPECT_EQ(readAll("a\r\nb\rc\r\n\r\n"), (std::vector<std::string>{"a\n", "b\rc\n", "\n"}));
     EXPECT_EQ(readAll("last"), (std::vector<std::string>{"last"}));
     EXPECT_TRUE(readAll("").empty());
 }
 
-TEST(TextLineReader, OneReadHoldsAt99CharactersLineEndIncluded)
-{
+TEST(TextLineReader, OneReadHoldsAt99CharactersLineEndIncluded) {
     std::string line98(98, 'x');
     std::string line99(99, 'y');
     EXPECT_EQ(readAll(line98 + "\n"), (std::vector<std::string>{line98 + "\n"}));
@@ -85,8 +72,7 @@ TEST(TextLineReader, OneReadHoldsAt99CharactersLineEndIncluded)
     EXPECT_EQ(readAll(line98 + "\r\n"), (std::vector<std::string>{line98 + "\n"}));
 }
 
-TEST_F(StationFile, UrlStartsAtFirstHttpAndKeepsItsLineEnd)
-{
+TEST_F(StationFile, UrlStartsAtFirstHttpAndKeepsItsLineEnd) {
     write("One, http://a/1\r\nTwo,  junk https://b/2\nhttpie name,http://c/3\nLast,http://d/4");
     EXPECT_EQ(lookup(0), "http://a/1\n");
     EXPECT_EQ(lookup(1), "https://b/2\n");
@@ -94,8 +80,7 @@ TEST_F(StationFile, UrlStartsAtFirstHttpAndKeepsItsLineEnd)
     EXPECT_EQ(lookup(3), "http://d/4");
 }
 
-TEST_F(StationFile, PositionsThatNameNoUrlAreRefusedAndLeaveThePointerAlone)
-{
+TEST_F(StationFile, PositionsThatNameNoUrlAreRefusedAndLeaveThePointerAlone) {
     write("No address here\nOk,http://a/\n");
     char sentinel[] = "untouched";
     char* url = sentinel;
@@ -107,8 +92,7 @@ TEST_F(StationFile, PositionsThatNameNoUrlAreRefusedAndLeaveThePointerAlone)
     EXPECT_EQ(lookup(1), "http://a/\n");
 }
 
-TEST_F(StationFile, OnlyTheFirstHundredLinesCanBeLookedUp)
-{
+TEST_F(StationFile, OnlyTheFirstHundredLinesCanBeLookedUp) {
     write(lines(150));
     EXPECT_EQ(lookup(0), "http://h/0\n");
     EXPECT_EQ(lookup(99), "http://h/99\n");
@@ -116,8 +100,7 @@ TEST_F(StationFile, OnlyTheFirstHundredLinesCanBeLookedUp)
     EXPECT_EQ(lookup(149), "<none>");
 }
 
-TEST_F(StationFile, EachLookupRereadsTheFile)
-{
+TEST_F(StationFile, EachLookupRereadsTheFile) {
     write(lines(3));
     EXPECT_EQ(lookup(2), "http://h/2\n");
     write("Only,http://x/\n");
@@ -125,14 +108,12 @@ TEST_F(StationFile, EachLookupRereadsTheFile)
     EXPECT_EQ(lookup(0), "http://x/\n");
 }
 
-TEST_F(StationFile, MissingFileIsRefusedQuietly)
-{
+TEST_F(StationFile, MissingFileIsRefusedQuietly) {
     std::filesystem::remove("stations1.txt");
     EXPECT_EQ(lookup(0), "<none>");
 }
 
-TEST_F(StationFile, LongLineCountsAsTwoPositions)
-{
+TEST_F(StationFile, LongLineCountsAsTwoPositions) {
     // A line over the limit is read in two pieces; positions follow the reads,
     // the same way the list counts its entries.
     std::string longName(120, 'n');

@@ -4,8 +4,8 @@
 #include <thread>
 
 #include "engine/bass.h"
-#include "tests/support/platform_testing.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/platform_testing.h"
 #include "tests/support/player_fixture.h"
 #include "tests/support/record_folder.h"
 #include "tests/support/stream_server.h"
@@ -17,8 +17,7 @@ using platform::testing::selectListRow;
 
 class ConnectionTest : public PlayerTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         PlayerTest::SetUp();
         static const std::string mp3 = [] {
             fixtures::Tone tone;
@@ -34,32 +33,30 @@ protected:
 
     // An endless MP3 radio at path, with the given status line and headers.
     void addRadio(const std::string& path, const std::string& status, const std::string& headers,
-                  const std::string& extra = "")
-    {
+                  const std::string& extra = "") {
         ASSERT_TRUE(server.route(R"({"path": ")" + path + R"(", "status": )" + test::StreamServer::quote(status) +
                                  R"(, "headers": [)" + headers + R"(], "body": [{"file": )" +
-                                 test::StreamServer::quote(tonePath) + R"(}], "loop": true, "rate": 32000)" +
-                                 extra + "}"));
+                                 test::StreamServer::quote(tonePath) + R"(}], "loop": true, "rate": 32000)" + extra +
+                                 "}"));
     }
 
-    void openWith(const std::vector<std::string>& urls)
-    {
+    void openWith(const std::vector<std::string>& urls) {
         std::string file;
-        for (size_t i = 0; i < urls.size(); ++i)
-            file += "Station " + std::to_string(i) + ", " + urls[i] + "\n";
+        for (size_t i = 0; i < urls.size(); ++i) file += "Station " + std::to_string(i) + ", " + urls[i] + "\n";
         writeStations(file);
         ASSERT_NE(open(), nullptr);
     }
 
     // The template's own "INFO" shows until the connect thread empties it.
-    bool waitForFormat() { return pumpUntil([&] { return text(IDC_FORMAT).starts_with("channels:"); }); }
+    bool waitForFormat() {
+        return pumpUntil([&] { return text(IDC_FORMAT).starts_with("channels:"); });
+    }
 
     test::StreamServer server;
     std::string tonePath;
 };
 
-TEST_F(ConnectionTest, StationPlaysAndTheWindowShowsItsHeadersAndFormat)
-{
+TEST_F(ConnectionTest, StationPlaysAndTheWindowShowsItsHeadersAndFormat) {
     addRadio("/icy", "ICY 200 OK",
              R"("Content-Type: audio/mpeg", "icy-name:Test Radio", "icy-url: http://example.org/", "icy-br: 128")");
     openWith({server.url("/icy")});
@@ -81,8 +78,7 @@ TEST_F(ConnectionTest, StationPlaysAndTheWindowShowsItsHeadersAndFormat)
     EXPECT_TRUE(boxes().empty());
 }
 
-TEST_F(ConnectionTest, MetersAndTextsFollowTheStreamAfterTheWindowIsMinimisedAndRestored)
-{
+TEST_F(ConnectionTest, MetersAndTextsFollowTheStreamAfterTheWindowIsMinimisedAndRestored) {
     using platform::testing::shownText;
     using platform::testing::shownValue;
     addRadio("/icy", "ICY 200 OK", R"("Content-Type: audio/mpeg", "icy-name:Hidden Radio")");
@@ -108,11 +104,11 @@ TEST_F(ConnectionTest, MetersAndTextsFollowTheStreamAfterTheWindowIsMinimisedAnd
     EXPECT_TRUE(pumpUntil(follows));
     // Shown again, the meters go on following the stream: paused, they fall.
     click(item(IDC_PAUSE));
-    EXPECT_TRUE(pumpUntil([&] { return send(IDC_LEVEL_LEFT, PBM_GETPOS) == 0 && shownValue(item(IDC_LEVEL_LEFT)) == 0; }));
+    EXPECT_TRUE(
+        pumpUntil([&] { return send(IDC_LEVEL_LEFT, PBM_GETPOS) == 0 && shownValue(item(IDC_LEVEL_LEFT)) == 0; }));
 }
 
-TEST_F(ConnectionTest, PauseAndVolumeActOnThePlayingStream)
-{
+TEST_F(ConnectionTest, PauseAndVolumeActOnThePlayingStream) {
     addRadio("/a", "HTTP/1.0 200 OK", R"("Content-Type: audio/mpeg")");
     openWith({server.url("/a")});
     platform::testing::moveTrackbar(item(IDC_VOLUME), 40, TB_ENDTRACK);
@@ -138,8 +134,7 @@ TEST_F(ConnectionTest, PauseAndVolumeActOnThePlayingStream)
     EXPECT_NE(BASS_ChannelIsActive(stream), static_cast<DWORD>(BASS_ACTIVE_PAUSED));
 }
 
-TEST_F(ConnectionTest, HeaderNamesAreMatchedWithoutRegardToCaseInHttpHeadersToo)
-{
+TEST_F(ConnectionTest, HeaderNamesAreMatchedWithoutRegardToCaseInHttpHeadersToo) {
     addRadio("/caps", "HTTP/1.0 200 OK", R"("Content-Type: audio/mpeg", "ICY-NAME:Loud", "Icy-Url:x")");
     addRadio("/bare", "HTTP/1.0 200 OK", R"("Content-Type: audio/mpeg")");
     openWith({server.url("/caps"), server.url("/bare")});
@@ -156,8 +151,7 @@ TEST_F(ConnectionTest, HeaderNamesAreMatchedWithoutRegardToCaseInHttpHeadersToo)
     EXPECT_EQ(text(IDC_URL), "");
 }
 
-TEST_F(ConnectionTest, FailureShowsTheReasonTheStreamCouldNotBeMade)
-{
+TEST_F(ConnectionTest, FailureShowsTheReasonTheStreamCouldNotBeMade) {
     ASSERT_TRUE(server.route(R"({"path": "/gone", "status": "HTTP/1.0 404 Not Found"})"));
     openWith({"http://127.0.0.1:" + std::to_string(test::StreamServer::closedPort()) + "/", server.url("/gone")});
     selectListRow(item(IDC_STATIONS), 0);
@@ -183,8 +177,7 @@ TEST_F(ConnectionTest, FailureShowsTheReasonTheStreamCouldNotBeMade)
     EXPECT_EQ(server.requestCount("/gone"), 1);
 }
 
-TEST_F(ConnectionTest, ManySpeakersMakeAnEightBitStreamWithoutStatusText)
-{
+TEST_F(ConnectionTest, ManySpeakersMakeAnEightBitStreamWithoutStatusText) {
     addRadio("/a", "ICY 200 OK", R"("Content-Type: audio/mpeg")");
     openWith({server.url("/a")});
     player.speakerCount = 6;
@@ -196,8 +189,7 @@ TEST_F(ConnectionTest, ManySpeakersMakeAnEightBitStreamWithoutStatusText)
     EXPECT_EQ(text(IDC_STATUS), "connecting...");
 }
 
-TEST_F(ConnectionTest, LatestStationChangeWinsOverASlowerEarlierOne)
-{
+TEST_F(ConnectionTest, LatestStationChangeWinsOverASlowerEarlierOne) {
     addRadio("/slow", "ICY 200 OK", R"("Content-Type: audio/mpeg", "icy-name:Slow")", R"(, "delay": 1.5)");
     addRadio("/fast", "ICY 200 OK", R"("Content-Type: audio/mpeg", "icy-name:Fast")");
     openWith({server.url("/slow"), server.url("/fast")});
@@ -221,13 +213,13 @@ TEST_F(ConnectionTest, LatestStationChangeWinsOverASlowerEarlierOne)
 // A station left while it still connects must leave no trace: neither its
 // status line over the newer "connecting..." nor its bytes in the recording
 // that armed "Rec" starts for the station chosen after it.
-TEST_F(ConnectionTest, StationLeftWhileConnectingWritesNothingAnywhere)
-{
+TEST_F(ConnectionTest, StationLeftWhileConnectingWritesNothingAnywhere) {
     testsupport::RecordFolderGuard folder;
     std::string left = ::testing::TempDir() + "/connection-left.mp3";
     fixtures::writeBytes(left, fixtures::makeMp3({.frequency = 300, .seconds = 2}));
     ASSERT_TRUE(server.route(R"({"path": "/left", "status": "ICY 200 Left", "headers": ["Content-Type: audio/mpeg"],
-                                 "delay": 1, "body": [{"file": )" + test::StreamServer::quote(left) + "}]}"));
+                                 "delay": 1, "body": [{"file": )" +
+                             test::StreamServer::quote(left) + "}]}"));
     addRadio("/next", "ICY 200 Next", R"("Content-Type: audio/mpeg")", R"(, "delay": 3)");
     openWith({server.url("/left"), server.url("/next")});
     click(item(IDC_REC));
@@ -235,24 +227,27 @@ TEST_F(ConnectionTest, StationLeftWhileConnectingWritesNothingAnywhere)
     ASSERT_TRUE(pumpUntil([&] { return server.requestCount("/left") == 1; }));
     selectListRow(item(IDC_STATIONS), 1);
     bool sawLeft = false;
-    ASSERT_TRUE(pumpUntil([&] {
-        sawLeft = sawLeft || text(IDC_STATUS) == "ICY 200 Left";
-        return text(IDC_STATUS) == "ICY 200 Next";
-    }, 60000)) << text(IDC_STATUS);
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            sawLeft = sawLeft || text(IDC_STATUS) == "ICY 200 Left";
+            return text(IDC_STATUS) == "ICY 200 Next";
+        },
+        60000))
+        << text(IDC_STATUS);
     EXPECT_FALSE(sawLeft);
     // Recording, armed all along, takes the new station from its first byte.
     std::vector<unsigned char> bytes = fixtures::readBytes(tonePath);
     std::string tone(bytes.begin(), bytes.end());
-    ASSERT_TRUE(pumpUntil([&] { return folder.names().size() == 1 && folder.read(folder.names()[0]).size() > 20000; },
-                          60000));
+    ASSERT_TRUE(
+        pumpUntil([&] { return folder.names().size() == 1 && folder.read(folder.names()[0]).size() > 20000; }, 60000));
     std::string recorded = folder.read(folder.names()[0]);
     EXPECT_TRUE(recorded.compare(0, 4096, tone, 0, 4096) == 0) << "the recording does not start with the new station";
 }
 
-TEST_F(ConnectionTest, StreamThatEndsIsShownAsEnded)
-{
+TEST_F(ConnectionTest, StreamThatEndsIsShownAsEnded) {
     ASSERT_TRUE(server.route(R"({"path": "/short", "status": "ICY 200 OK", "headers": ["Content-Type: audio/mpeg"],
-                                 "body": [{"file": )" + test::StreamServer::quote(tonePath) + "}]}"));
+                                 "body": [{"file": )" +
+                             test::StreamServer::quote(tonePath) + "}]}"));
     openWith({server.url("/short")});
     selectListRow(item(IDC_STATIONS), 0);
     ASSERT_TRUE(waitForFormat());

@@ -12,8 +12,8 @@ namespace test {
 inline bool encodeAac(const fixtures::Tone& tone, const std::string& path) {
     std::string wav = path + ".wav";
     fixtures::writeWav(wav, fixtures::sinePcm16(tone), tone.rate, tone.channels);
-    return fixtures::run("ffmpeg -loglevel error -y -i " + fixtures::shellQuote(wav) +
-                         " -c:a aac -b:a 128k -f adts " + fixtures::shellQuote(path));
+    return fixtures::run("ffmpeg -loglevel error -y -i " + fixtures::shellQuote(wav) + " -c:a aac -b:a 128k -f adts " +
+                         fixtures::shellQuote(path));
 }
 
 // A new random serial number every time: two files make a chained stream.

@@ -27,7 +27,7 @@ TEST(HlsLiveWindow, EachSegmentOnceInOrderAcrossLateCopiesAndRestarts) {
     auto t = hls::Clock::now();
     EXPECT_EQ(urls(live.update(window(10, 5), t)), (std::vector<std::string>{"s12.ts", "s13.ts", "s14.ts"}));
     EXPECT_EQ(urls(live.update(window(12, 5), t)), (std::vector<std::string>{"s15.ts", "s16.ts"}));
-    EXPECT_TRUE(live.update(window(11, 5), t).empty());  // a late copy of the CDN
+    EXPECT_TRUE(live.update(window(11, 5), t).empty());         // a late copy of the CDN
     EXPECT_EQ(live.reloadInterval(), std::chrono::seconds(1));  // half a target after no move
     EXPECT_EQ(urls(live.update(window(0, 4, "r"), t)), (std::vector<std::string>{"r1.ts", "r2.ts", "r3.ts"}));
     EXPECT_EQ(live.reloadInterval(), std::chrono::seconds(2));
@@ -42,7 +42,8 @@ TEST(HlsPlaylist, ByteRangesFollowOnAndEachPartIsASegmentOfItsOwn) {
     auto part = [](const std::string& range, const std::string& file) {
         return "#EXTINF:2,\n#EXT-X-BYTERANGE:" + range + "\n" + file + "\n";
     };
-    std::string text = head + part("100@700", "a.mp4") + part("50", "a.mp4") + part("50", "b.mp4") + part("9@x", "b.mp4");
+    std::string text =
+        head + part("100@700", "a.mp4") + part("50", "a.mp4") + part("50", "b.mp4") + part("9@x", "b.mp4");
     auto list = hls::parsePlaylist(text, "http://h/x.m3u8");
     ASSERT_TRUE(list && list->segments.size() == 4);
     using Range = std::pair<uint64_t, uint64_t>;
@@ -79,12 +80,14 @@ TEST(HlsPlaylist, MasterPicksAudioWithinTheCapAndUrlsResolve) {
 
 std::string tag(const std::string& frames) {
     size_t n = frames.size();
-    return std::string("ID3\4\0\0", 6) + char(n >> 21 & 127) + char(n >> 14 & 127) + char(n >> 7 & 127) + char(n & 127) + frames;
+    return std::string("ID3\4\0\0", 6) + char(n >> 21 & 127) + char(n >> 14 & 127) + char(n >> 7 & 127) +
+           char(n & 127) + frames;
 }
 
 std::string frame(const std::string& id, const std::string& body) {
     size_t n = body.size();
-    return id + char(n >> 21 & 127) + char(n >> 14 & 127) + char(n >> 7 & 127) + char(n & 127) + std::string(2, '\0') + body;
+    return id + char(n >> 21 & 127) + char(n >> 14 & 127) + char(n >> 7 & 127) + char(n & 127) + std::string(2, '\0') +
+           body;
 }
 
 std::string titleOf(const std::string& bytes) {
@@ -94,10 +97,12 @@ std::string titleOf(const std::string& bytes) {
 TEST(HlsId3, TitlesFromFramesTxxxAndPrivAsIcyText) {
     EXPECT_EQ(titleOf(tag(frame("TPE1", "\3Band") + frame("TIT2", "\3Song"))), "StreamTitle='Band - Song';");
     // UTF-16 with a byte order mark: "Юг"
-    EXPECT_EQ(titleOf(tag(frame("TIT2", std::string("\1\xFF\xFE\x2E\x04\x33\x04", 7)))), "StreamTitle='\xD0\xAE\xD0\xB3';");
+    EXPECT_EQ(titleOf(tag(frame("TIT2", std::string("\1\xFF\xFE\x2E\x04\x33\x04", 7)))),
+              "StreamTitle='\xD0\xAE\xD0\xB3';");
     EXPECT_EQ(titleOf(tag(frame("TXXX", std::string("\3title\0X", 8)) + frame("TXXX", std::string("\3artist\0Y", 9)))),
               "StreamTitle='Y - X';");
-    EXPECT_EQ(titleOf(tag(frame("PRIV", std::string("com.station\0StreamTitle='A - B';", 32)))), "StreamTitle='A - B';");
+    EXPECT_EQ(titleOf(tag(frame("PRIV", std::string("com.station\0StreamTitle='A - B';", 32)))),
+              "StreamTitle='A - B';");
     EXPECT_EQ(titleOf(tag(frame("TPE1", "\3Only artist"))), "");
     std::string cut = tag(frame("TIT2", "\3Song"));
     EXPECT_EQ(titleOf(cut.substr(0, cut.size() - 2)), "");  // a frame past the bytes is not read

@@ -73,8 +73,10 @@ std::vector<unsigned char> tsWithTimedId3(const std::string& adts, int at, const
 TEST(HlsSegment, TimedId3TitleInMpegTsComesWhenTheAudioReachesIt) {
     fixtures::TempDir dir;
     std::string adts = dir.file("tone.aac");
-    ASSERT_TRUE(fixtures::run("ffmpeg -loglevel error -y -f lavfi -i 'aevalsrc=0.5*sin(2*PI*1000*t):s=44100:d=6' "
-                              "-ac 2 -c:a aac -f adts " + fixtures::shellQuote(adts)));
+    ASSERT_TRUE(
+        fixtures::run("ffmpeg -loglevel error -y -f lavfi -i 'aevalsrc=0.5*sin(2*PI*1000*t):s=44100:d=6' "
+                      "-ac 2 -c:a aac -f adts " +
+                      fixtures::shellQuote(adts)));
     std::vector<unsigned char> ts = tsWithTimedId3(adts, 100, kTitleTag);
     hls::SegmentDecoder decoder;
     Heard heard;

@@ -87,9 +87,10 @@ protected:
     // A live station of packed audio (a 1 kHz tone at kbps in titled
     // segments), served until the test ends or resets server_.
     test::HlsServer& startPackedStation(int kbps) {
-        EXPECT_TRUE(fixtures::run("ffmpeg -loglevel error -y -f lavfi -i 'aevalsrc=0.5*sin(2*PI*1000*t):s=44100:d=20' "
-                                  "-ac 2 -c:a aac -b:a " + std::to_string(kbps) + "k -f adts " +
-                                  fixtures::shellQuote(dir_.file("packed.aac"))));
+        EXPECT_TRUE(
+            fixtures::run("ffmpeg -loglevel error -y -f lavfi -i 'aevalsrc=0.5*sin(2*PI*1000*t):s=44100:d=20' "
+                          "-ac 2 -c:a aac -b:a " +
+                          std::to_string(kbps) + "k -f adts " + fixtures::shellQuote(dir_.file("packed.aac"))));
         return server_.emplace(dir_.path(), std::vector<std::string>{});
     }
 
@@ -154,7 +155,12 @@ TEST_F(HlsStreams, PackedAudioTitlesFireTheSyncAndCutPlayableRecordings) {
     EXPECT_TRUE(std::string(first).starts_with("StreamTitle='Artist ")) << first;
     ASSERT_NE(BASS_ChannelSetSync(stream, BASS_SYNC_META, 0, onTitle, &received), 0u);
     expectHeard(stream, 1000);
-    ASSERT_TRUE(test::waitUntil([&] { std::lock_guard l(received.mutex); return received.titles.size() >= 3; }, 90));
+    ASSERT_TRUE(test::waitUntil(
+        [&] {
+            std::lock_guard l(received.mutex);
+            return received.titles.size() >= 3;
+        },
+        90));
     EXPECT_TRUE(BASS_StreamFree(stream));
     // The song between the first two changes is whole: two segments of
     // ADTS, a playable .aac file of about 4 s.
@@ -173,9 +179,10 @@ TEST_F(HlsStreams, Aes128SegmentsAreDecryptedAndTheListEnds) {
     std::string folder = dir_.file("aes");
     ASSERT_TRUE(fixtures::run("mkdir -p " + folder + " && head -c 16 /dev/urandom > " + folder + "/k.key"));
     std::ofstream(folder + "/keyinfo") << "k.key\n" << folder << "/k.key\n";
-    ASSERT_TRUE(fixtures::run("ffmpeg -loglevel error -y -f lavfi -i 'aevalsrc=0.5*sin(2*PI*1000*t):s=44100:d=5' -ac 2 "
-                              "-c:a aac -f hls -hls_time 2 -hls_playlist_type vod -hls_key_info_file " +
-                              folder + "/keyinfo " + folder + "/index.m3u8"));
+    ASSERT_TRUE(
+        fixtures::run("ffmpeg -loglevel error -y -f lavfi -i 'aevalsrc=0.5*sin(2*PI*1000*t):s=44100:d=5' -ac 2 "
+                      "-c:a aac -f hls -hls_time 2 -hls_playlist_type vod -hls_key_info_file " +
+                      folder + "/keyinfo " + folder + "/index.m3u8"));
     ASSERT_NE(readText(folder + "/index.m3u8").find("METHOD=AES-128"), std::string::npos);
     test::HlsServer server(dir_.path(), {});
     HSTREAM stream = open(server.url("/files/aes/index.m3u8"));
@@ -189,19 +196,21 @@ TEST_F(HlsStreams, Aes128SegmentsAreDecryptedAndTheListEnds) {
 // and the MPEG-TS from one that sends the whole file every time.
 TEST_F(HlsStreams, ByteRangeSegmentsPlayEachOnceFromRangesOrWholeFiles) {
     for (std::string type : {"mpegts", "fmp4"})
-        ASSERT_TRUE(fixtures::run("mkdir -p " + dir_.file(type) + " && ffmpeg -loglevel error -y -f lavfi -i "
+        ASSERT_TRUE(fixtures::run("mkdir -p " + dir_.file(type) +
+                                  " && ffmpeg -loglevel error -y -f lavfi -i "
                                   "'aevalsrc=0.5*sin(2*PI*1000*t):s=44100:d=5' -ac 2 -c:a aac -f hls -hls_time 2 "
-                                  "-hls_playlist_type vod -hls_flags single_file -hls_segment_type " + type + " " +
-                                  dir_.file(type + "/index.m3u8")));
+                                  "-hls_playlist_type vod -hls_flags single_file -hls_segment_type " +
+                                  type + " " + dir_.file(type + "/index.m3u8")));
     test::HlsServer ranges(dir_.path(), {});
     test::StreamServer whole;
     whole.route(R"({"path": "/index.m3u8", "headers": ["Content-Type: application/vnd.apple.mpegurl"],
-        "body": [{"file": ")" + dir_.file("mpegts/index.m3u8") + R"("}]})");
+        "body": [{"file": ")" +
+                dir_.file("mpegts/index.m3u8") + R"("}]})");
     whole.route(R"({"path": "/index.ts", "body": [{"file": ")" + dir_.file("mpegts/index.ts") + R"("}]})");
     size_t totals[3] = {};
     int i = 0;
-    for (std::string url : {ranges.url("/files/mpegts/index.m3u8"), whole.url("/index.m3u8"),
-                            ranges.url("/files/fmp4/index.m3u8")}) {
+    for (std::string url :
+         {ranges.url("/files/mpegts/index.m3u8"), whole.url("/index.m3u8"), ranges.url("/files/fmp4/index.m3u8")}) {
         Received received;
         HSTREAM stream = open(url, &received);
         ASSERT_NE(stream, 0u) << url << " " << BASS_ErrorGetCode();
@@ -220,7 +229,8 @@ TEST_F(HlsStreams, BadPlaylistsEndWithAClearOutcome) {
     test::StreamServer server;
     auto serve = [&](const std::string& path, const std::string& text) {
         server.route(R"({"path": ")" + path + R"(", "headers": ["Content-Type: application/vnd.apple.mpegurl"],
-            "body": [{"text": )" + test::StreamServer::quote(text) + "}]}");
+            "body": [{"text": )" +
+                     test::StreamServer::quote(text) + "}]}");
         return server.url(path);
     };
     std::string huge = dir_.file("huge.m3u8");
@@ -230,7 +240,8 @@ TEST_F(HlsStreams, BadPlaylistsEndWithAClearOutcome) {
         for (int i = 0; out.tellp() < 10 * 1024 * 1024; ++i) out << "#EXTINF:2,\ns" << i << ".ts\n";
     }
     server.route(R"({"path": "/huge.m3u8", "headers": ["Content-Type: application/vnd.apple.mpegurl"],
-        "body": [{"file": ")" + huge + R"("}]})");
+        "body": [{"file": ")" +
+                 huge + R"("}]})");
     const std::string vod = "#EXTM3U\n#EXT-X-TARGETDURATION:2\n";
     struct Case {
         std::string url;
@@ -239,7 +250,8 @@ TEST_F(HlsStreams, BadPlaylistsEndWithAClearOutcome) {
         {server.url("/huge.m3u8"), BASS_ERROR_FILEFORM},
         {serve("/loop.m3u8", "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=64000\nloop.m3u8\n"), BASS_ERROR_FILEFORM},
         {serve("/local.m3u8", vod + "#EXTINF:2,\nfile:///etc/passwd\n#EXT-X-ENDLIST\n"), BASS_ERROR_PROTOCOL},
-        {serve("/key.m3u8", vod + "#EXT-X-KEY:METHOD=AES-128,URI=\"file:///k\"\n#EXTINF:2,\n/a.ts\n"), BASS_ERROR_PROTOCOL},
+        {serve("/key.m3u8", vod + "#EXT-X-KEY:METHOD=AES-128,URI=\"file:///k\"\n#EXTINF:2,\n/a.ts\n"),
+         BASS_ERROR_PROTOCOL},
         {serve("/html.m3u8", vod + "#EXTINF:2,\n/page\n#EXTINF:2,\n/page\n#EXT-X-ENDLIST\n"), BASS_ERROR_FILEFORM},
         {serve("/gone.m3u8", vod + "#EXTINF:2,\n/none1.ts\n#EXTINF:2,\n/none2.ts\n#EXT-X-ENDLIST\n"), BASS_ERROR_HTTP},
     };
@@ -262,7 +274,10 @@ TEST_F(HlsStreams, LiveWindowsWithHolesRestartsAndOddTargetsPlayOnAndAFrozenOneE
     HSTREAM frozen = open(server.url("/packed.m3u8?freeze=2"));
     ASSERT_NE(frozen, 0u) << BASS_ErrorGetCode();
     for (HSTREAM s : {odd, huge, frozen}) BASS_ChannelPlay(s, FALSE);
-    auto bytes = [&] { std::lock_guard l(received.mutex); return received.total; };
+    auto bytes = [&] {
+        std::lock_guard l(received.mutex);
+        return received.total;
+    };
     size_t before = bytes();
     // 16 s of audio more than the start held: it came after the restart.
     EXPECT_TRUE(test::waitUntil([&] { return bytes() > before + 16 * 64000 / 8; }, 120));

@@ -3,8 +3,8 @@
 #include <filesystem>
 
 #include "engine/bass.h"
-#include "tests/support/platform_testing.h"
 #include "tests/plugins/encoders.h"
+#include "tests/support/platform_testing.h"
 #include "tests/support/player_fixture.h"
 #include "tests/support/stream_server.h"
 
@@ -17,7 +17,8 @@ TEST_F(PluginAbsent, AacStationShowsTheFormatError) {
     ASSERT_TRUE(test::encodeAac({.seconds = 2}, dir.file("tone.aac")));
     test::StreamServer server;
     ASSERT_TRUE(server.route(R"({"path": "/aac", "headers": ["Content-Type: audio/aac"], "loop": true,
-        "body": [{"file": ")" + dir.file("tone.aac") + R"("}]})"));
+        "body": [{"file": ")" +
+                             dir.file("tone.aac") + R"("}]})"));
     writeStations("AAC, " + server.url("/aac") + "\n");
     ASSERT_NE(open(), nullptr);
     EXPECT_EQ(std::string(player.pluginText).find(':'), std::string(player.pluginText).size() - 2) << "header only";
@@ -43,7 +44,8 @@ TEST_P(HlsPluginAbsent, HlsStationShowsTheFormatError) {
     fixtures::TempDir dir;
     fixtures::writeBytes(dir.file("a.mp3"), mp3);
     ASSERT_TRUE(server.route(R"({"path": "/a.mp3", "headers": ["Content-Type: audio/mpeg"], "loop": true,
-        "body": [{"file": ")" + dir.file("a.mp3") + R"("}]})"));
+        "body": [{"file": ")" +
+                             dir.file("a.mp3") + R"("}]})"));
     ASSERT_TRUE(server.route(R"({"path": "/live.m3u8", "headers": ["Content-Type: audio/mpegurl"],
         "body": [{"text": "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\n/a.mp3\n"}]})"));
     writeStations("HLS, " + server.url("/live.m3u8") + "\n");

@@ -28,7 +28,8 @@ protected:
     std::string serve(const std::string& path, const std::vector<std::string>& files, const std::string& extra) {
         std::string body;
         for (const auto& f : files)
-            body += std::string(body.empty() ? "" : ", ") + (f == "pause" ? R"({"pause": 3})" : R"({"file": ")" + f + "\"}");
+            body += std::string(body.empty() ? "" : ", ") +
+                    (f == "pause" ? R"({"pause": 3})" : R"({"file": ")" + f + "\"}");
         EXPECT_TRUE(server_.route(R"({"path": ")" + path + R"(", "body": [)" + body + "]" + extra + "}"));
         return server_.url(path);
     }
@@ -88,7 +89,8 @@ TEST_F(PluginStreams, ChainedOpusStreamPlaysWithItsPluginAndChangesSong) {
     ASSERT_TRUE(test::encodeOpus({.frequency = 500, .rate = 48000, .seconds = 2}, {"TITLE=Second"}, second));
     // The second song comes seconds after the first: its change is heard of
     // after the sync is set.
-    std::string url = serve("/opus", {first, "pause", second}, R"(, "headers": ["Content-Type: audio/ogg"], "rate": 32000)");
+    std::string url =
+        serve("/opus", {first, "pause", second}, R"(, "headers": ["Content-Type: audio/ogg"], "rate": 32000)");
     HSTREAM stream = createOnlyWith("bassopus.so", url, BASS_CTYPE_STREAM_OPUS);
     ASSERT_NE(stream, 0u) << BASS_ErrorGetCode();
     BASS_CHANNELINFO info{};

@@ -9,14 +9,12 @@
 
 namespace {
 
-bool isFolder(const std::string& path)
-{
+bool isFolder(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-TEST(RecordFolder, BesideAWritableProgramElseInTheMusicFolder)
-{
+TEST(RecordFolder, BesideAWritableProgramElseInTheMusicFolder) {
     char pattern[] = "/tmp/tunelark-home-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const std::string home = pattern;
@@ -41,7 +39,8 @@ TEST(RecordFolder, BesideAWritableProgramElseInTheMusicFolder)
     EXPECT_FALSE(isFolder(installed + "record"));
     mkdir((home + "/.config").c_str(), 0755);
     const auto musicDir = [&](const std::string& value) {
-        std::ofstream(home + "/.config/user-dirs.dirs") << "# set by xdg-user-dirs\nXDG_MUSIC_DIR=\"" << value << "\"\n";
+        std::ofstream(home + "/.config/user-dirs.dirs")
+            << "# set by xdg-user-dirs\nXDG_MUSIC_DIR=\"" << value << "\"\n";
         return recordFolderFor(installed);
     };
     EXPECT_EQ(musicDir("$HOME/Songs/"), home + "/Songs/Tunelark/");

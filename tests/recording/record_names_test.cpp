@@ -7,8 +7,7 @@
 #include "platform/code_page.h"
 #include "recording/record_names.h"
 
-TEST(RecordStem, IsTheTextBeforeTheLastDashWithoutTrailingBlanks)
-{
+TEST(RecordStem, IsTheTextBeforeTheLastDashWithoutTrailingBlanks) {
     EXPECT_EQ(recordStem("Some Band - Song Name"), "Some Band");
     EXPECT_EQ(recordStem("A-ha - Take On Me"), "A-ha");
     EXPECT_EQ(recordStem("Artist-Song"), "Artist");
@@ -19,24 +18,21 @@ TEST(RecordStem, IsTheTextBeforeTheLastDashWithoutTrailingBlanks)
     EXPECT_EQ(recordStem("  Lead - Song"), "  Lead");
 }
 
-TEST(RecordStem, NoDashOrNoTitleMeansTheScratchFile)
-{
+TEST(RecordStem, NoDashOrNoTitleMeansTheScratchFile) {
     EXPECT_FALSE(recordStem(nullptr).has_value());
     EXPECT_FALSE(recordStem("Jingle").has_value());
     EXPECT_FALSE(recordStem("").has_value());
     EXPECT_STREQ(kScratchRecordName, "r.tmp");
 }
 
-TEST(NumberedRecordName, NumbersWithAtLeastTwoDigits)
-{
+TEST(NumberedRecordName, NumbersWithAtLeastTwoDigits) {
     EXPECT_EQ(numberedRecordName(7, "Some Band"), "07-Some Band.mp3");
     EXPECT_EQ(numberedRecordName(42, "X"), "42-X.mp3");
     EXPECT_EQ(numberedRecordName(123, "X"), "123-X.mp3");
     EXPECT_EQ(numberedRecordName(8, ""), "08-.mp3");
 }
 
-TEST(NumberedRecordName, ReplacesCharactersThatCannotStandInAName)
-{
+TEST(NumberedRecordName, ReplacesCharactersThatCannotStandInAName) {
     EXPECT_EQ(numberedRecordName(1, "AC/DC"), "01-AC_DC.mp3");
     EXPECT_EQ(numberedRecordName(1, "../../etc/passwd"), "01-.._.._etc_passwd.mp3");
     EXPECT_EQ(numberedRecordName(1, "..\\..\\x"), "01-.._.._x.mp3");
@@ -51,8 +47,7 @@ TEST(NumberedRecordName, ReplacesCharactersThatCannotStandInAName)
     EXPECT_EQ(numberedRecordName(4, "a\xC2\x85\xC2\x9F\xC2\xA0z"), "04-a__\xC2\xA0z.mp3");
 }
 
-TEST(NumberedRecordName, KeepsWithin99CharactersAnd255Bytes)
-{
+TEST(NumberedRecordName, KeepsWithin99CharactersAnd255Bytes) {
     // "NN-" + 92 + ".mp3" = 99 exactly; one more is cut back to 99.
     EXPECT_EQ(numberedRecordName(5, std::string(92, 's')), "05-" + std::string(92, 's') + ".mp3");
     EXPECT_EQ(numberedRecordName(5, std::string(93, 's')), "05-" + std::string(92, 's') + ".mp3");
@@ -72,21 +67,18 @@ TEST(NumberedRecordName, KeepsWithin99CharactersAnd255Bytes)
     // first, at 82 characters (3 + 246 + 4 = 253; one more would be 256),
     // and with two letters before them at exactly 255.
     std::string marks(100, '\x99'), mark = "\xE2\x84\xA2", expectedMarks;
-    for (int i = 0; i < 82; ++i)
-        expectedMarks += mark;
+    for (int i = 0; i < 82; ++i) expectedMarks += mark;
     EXPECT_EQ(numberedRecordName(5, marks), "05-" + expectedMarks + ".mp3");
     EXPECT_EQ(numberedRecordName(5, "ab" + marks), "05-ab" + expectedMarks + ".mp3");
 }
 
-TEST(NumberedRecordName, NoStemLeadsOutOfTheFolder)
-{
+TEST(NumberedRecordName, NoStemLeadsOutOfTheFolder) {
     std::mt19937 rng(99);
     const char alphabet[] = "./\\:*?\"<>|\t\n-aZ \xD0\x9F\xFF";
     for (int round = 0; round < 20000; ++round) {
         std::string stem;
         size_t n = rng() % 140;
-        for (size_t i = 0; i < n; ++i)
-            stem += alphabet[rng() % (sizeof alphabet - 1)];
+        for (size_t i = 0; i < n; ++i) stem += alphabet[rng() % (sizeof alphabet - 1)];
         int number = static_cast<int>(rng() % 1000);
         std::string name = numberedRecordName(number, stem);
         ASSERT_LE(name.size(), kRecordNameMaxBytes);

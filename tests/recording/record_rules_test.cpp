@@ -14,33 +14,27 @@ using Names = std::vector<std::string>;
 
 namespace {
 
-std::string bytesOf(const std::vector<unsigned char>& bytes)
-{
+std::string bytesOf(const std::vector<unsigned char>& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
 // A song of 2 s with these comments, as Vorbis or as Opus.
-std::string song(bool opus, double frequency, const std::vector<std::string>& comments)
-{
+std::string song(bool opus, double frequency, const std::vector<std::string>& comments) {
     static int serial = 100;
     fixtures::TempDir dir;
-    if (!opus)
-        return bytesOf(fixtures::makeOggVorbis({.frequency = frequency, .seconds = 2}, comments, ++serial));
+    if (!opus) return bytesOf(fixtures::makeOggVorbis({.frequency = frequency, .seconds = 2}, comments, ++serial));
     bool made = test::encodeOpus({.frequency = frequency, .rate = 48000, .seconds = 2}, comments, dir.file("x"));
     return made ? bytesOf(fixtures::readBytes(dir.file("x"))) : "";
 }
 
 // Odd-sized blocks, so that pages and frames straddle them.
-void feed(const std::string& bytes, size_t from = 0, size_t to = std::string::npos)
-{
+void feed(const std::string& bytes, size_t from = 0, size_t to = std::string::npos) {
     to = std::min(to, bytes.size());
-    for (size_t at = from; at < to; at += 1531)
-        block(bytes.substr(at, std::min<size_t>(1531, to - at)));
+    for (size_t at = from; at < to; at += 1531) block(bytes.substr(at, std::min<size_t>(1531, to - at)));
 }
 
 // ffprobe reads every packet of the file from its first byte without an error.
-bool plays(const std::string& path)
-{
+bool plays(const std::string& path) {
     std::string file = fixtures::shellQuote(path);
     return fixtures::run("test -z \"$(ffprobe -v error -show_packets " + file + " 2>&1 >/dev/null)\"");
 }
@@ -57,8 +51,7 @@ void newIcyTitle(const char* title)  // as the title handler does
 // A chained Ogg station: one file per song, cut at each song's first page
 // and named after its comments; one begun within a song starts with that
 // song's header pages, so each plays on its own.
-TEST_F(RecorderTest, ChainedOggIsCutAtEachSongsFirstPage)
-{
+TEST_F(RecorderTest, ChainedOggIsCutAtEachSongsFirstPage) {
     for (bool opus : {false, true}) {
         folder->clear();
         std::string songs[3] = {song(opus, 440, {"ARTIST=One", "TITLE=A"}), song(opus, 550, {"title=Second Song"}),
@@ -80,16 +73,14 @@ TEST_F(RecorderTest, ChainedOggIsCutAtEachSongsFirstPage)
         std::string first = folder->read("01-One" + ext);  // headers, then the song from a page on
         size_t tail = songs[0].size() - songs[0].find("OggS", songs[0].size() / 2);
         EXPECT_TRUE(first.size() > tail && first.ends_with(songs[0].substr(songs[0].size() - tail)));
-        for (const std::string& name : folder->names())
-            EXPECT_TRUE(plays(folder->path() + name)) << name;
+        for (const std::string& name : folder->names()) EXPECT_TRUE(plays(folder->path() + name)) << name;
         resetRecording();
     }
 }
 
 // MP3 and AAC: a new title's cut moves to the next frame, so every file
 // starts with a whole frame, and joined they are the station's bytes.
-TEST_F(RecorderTest, FrameStreamsAreCutAtTheNextFrameAndNamedForTheirFormat)
-{
+TEST_F(RecorderTest, FrameStreamsAreCutAtTheNextFrameAndNamedForTheirFormat) {
     fixtures::TempDir dir;
     ASSERT_TRUE(test::encodeAac({.frequency = 440, .seconds = 3}, dir.file("a.aac")));
     std::string streams[2] = {bytesOf(fixtures::makeMp3({.frequency = 440, .seconds = 3})),
@@ -122,8 +113,7 @@ TEST_F(RecorderTest, FrameStreamsAreCutAtTheNextFrameAndNamedForTheirFormat)
 
 // A station that sends no titles: every piece is kept, named after the
 // station, and switching "Rec" off and on never empties one.
-TEST_F(RecorderTest, UntitledPiecesAreKeptUnderTheStationsName)
-{
+TEST_F(RecorderTest, UntitledPiecesAreKeptUnderTheStationsName) {
     std::string mp3 = bytesOf(fixtures::makeMp3({.frequency = 440, .seconds = 2}));
     onDownloadBlock("ICY 200 OK\0icy-name:Quiet FM\0\0", 0, nullptr);
     setRecordCounter(4);

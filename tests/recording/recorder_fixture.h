@@ -11,20 +11,18 @@
 #include <mutex>
 #include <string>
 
-#include "state/player_state.h"
 #include "app/resources/main_dialog.h"
-#include "state/resource_ids.h"
-#include "tests/support/platform_testing.h"
 #include "platform/win32.h"
 #include "recording/recorder.h"
+#include "state/player_state.h"
+#include "state/resource_ids.h"
+#include "tests/support/platform_testing.h"
 #include "tests/support/record_folder.h"
 
 namespace recordertest {
 
-inline INT_PTR recorderDialogProc(HWND, UINT message, WPARAM wParam, LPARAM)
-{
-    if (message == WM_INITDIALOG)
-        return TRUE;
+inline INT_PTR recorderDialogProc(HWND, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) return TRUE;
     if (message == WM_COMMAND && LOWORD(wParam) == IDC_REC) {
         toggleRecording();
         return TRUE;
@@ -32,64 +30,53 @@ inline INT_PTR recorderDialogProc(HWND, UINT message, WPARAM wParam, LPARAM)
     return FALSE;
 }
 
-inline std::string controlText(int id)
-{
+inline std::string controlText(int id) {
     char text[4096] = {};
     GetDlgItemTextA(player.mainWindow, id, text, sizeof text);
     return text;
 }
 
-inline bool recMarked()
-{
+inline bool recMarked() {
     return SendDlgItemMessageA(player.mainWindow, IDC_REC, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-inline bool recordingOn()
-{
+inline bool recordingOn() {
     MutexLock lock(player.recordLock);
     return player.recordEnabled != 0;
 }
 
-inline void holdTitle(const char* title)
-{
+inline void holdTitle(const char* title) {
     MutexLock lock(player.recordLock);
     std::free(player.currentTitle);
     player.currentTitle = title ? strdup(title) : nullptr;
 }
 
-inline std::string heldTitle()
-{
+inline std::string heldTitle() {
     MutexLock lock(player.recordLock);
     return player.currentTitle ? player.currentTitle : "(none)";
 }
 
-inline int recordCounter()
-{
+inline int recordCounter() {
     MutexLock lock(player.recordLock);
     return player.recordCounter;
 }
 
-inline void setRecordCounter(int n)
-{
+inline void setRecordCounter(int n) {
     MutexLock lock(player.recordLock);
     player.recordCounter = n;
 }
 
-inline void block(const std::string& bytes)
-{
+inline void block(const std::string& bytes) {
     onDownloadBlock(bytes.data(), static_cast<DWORD>(bytes.size()), nullptr);
 }
 
-inline void endOfDownload()
-{
+inline void endOfDownload() {
     onDownloadBlock(nullptr, 0, nullptr);
 }
 
 // Switches recording on through the recorder, as a click on "Rec" does.
-inline void switchRecordingOn()
-{
-    if (!recordingOn())
-        toggleRecording();
+inline void switchRecordingOn() {
+    if (!recordingOn()) toggleRecording();
     ASSERT_TRUE(recordingOn());
 }
 
@@ -97,19 +84,17 @@ inline void switchRecordingOn()
 // what the program has at start.
 class RecorderTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         folder = std::make_unique<testsupport::RecordFolderGuard>();
         registerMainDialogResources();
-        window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
-                                    recorderDialogProc, 0);
+        window =
+            CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr, recorderDialogProc, 0);
         ASSERT_NE(window, nullptr);
         player.mainWindow = window;
         resetRecording();
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         closeRecordFile();
         resetRecording();
         player.mainWindow = nullptr;
@@ -117,8 +102,7 @@ protected:
         folder.reset();
     }
 
-    static void resetRecording()
-    {
+    static void resetRecording() {
         closeRecordFile();
         followConnection(0);  // a new connection: nothing known of its bytes
         MutexLock lock(player.recordLock);

@@ -3,8 +3,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <unistd.h>
+#include <csignal>
 
 #include <string>
 #include <vector>
@@ -14,12 +14,10 @@
 using namespace recordertest;
 using Names = std::vector<std::string>;
 
-TEST_F(RecorderTest, CountsRecordingsOfEveryFormatInAnyLetterCase)
-{
+TEST_F(RecorderTest, CountsRecordingsOfEveryFormatInAnyLetterCase) {
     for (const char* name : {"01-a.mp3", "02-B.MP3", "03-c.Mp3", "x.mp3", "y.mP3", "04-d.ogg", "05-e.OPUS", "06-f.aac"})
         folder->write(name, "x");
-    for (const char* name : {"r.tmp", "notes.txt", "song.mp3.part", "mp3", "x.oggx"})
-        folder->write(name, "x");
+    for (const char* name : {"r.tmp", "notes.txt", "song.mp3.part", "mp3", "x.oggx"}) folder->write(name, "x");
     ASSERT_EQ(mkdir((folder->path() + "folder.mp3").c_str(), 0755), 0);
     EXPECT_EQ(countRecordings(), 8);
 
@@ -29,10 +27,8 @@ TEST_F(RecorderTest, CountsRecordingsOfEveryFormatInAnyLetterCase)
     EXPECT_EQ(countRecordings(), 0);
 }
 
-TEST_F(RecorderTest, NamesTheFileAfterTheArtistNumberedOnFromTheCount)
-{
-    for (const char* name : {"01-a.mp3", "02-b.mp3", "03-c.mp3", "04-d.mp3", "05-e.mp3"})
-        folder->write(name, "old");
+TEST_F(RecorderTest, NamesTheFileAfterTheArtistNumberedOnFromTheCount) {
+    for (const char* name : {"01-a.mp3", "02-b.mp3", "03-c.mp3", "04-d.mp3", "05-e.mp3"}) folder->write(name, "old");
     setRecordCounter(countRecordings());
     holdTitle("Some Band - Song Name");
     switchRecordingOn();
@@ -45,8 +41,7 @@ TEST_F(RecorderTest, NamesTheFileAfterTheArtistNumberedOnFromTheCount)
     EXPECT_EQ(heldTitle(), "Some Band - Song Name");
 }
 
-TEST_F(RecorderTest, NeverReplacesAnExistingNumberedFile)
-{
+TEST_F(RecorderTest, NeverReplacesAnExistingNumberedFile) {
     folder->write("07-Some Band.mp3", "keep");
     folder->write("08-Some Band.mp3", "keep too");
     setRecordCounter(6);
@@ -60,8 +55,7 @@ TEST_F(RecorderTest, NeverReplacesAnExistingNumberedFile)
     EXPECT_EQ(recordCounter(), 9);
 }
 
-TEST_F(RecorderTest, RecordingAgainWithinOneSongGivesAnotherNumberedFile)
-{
+TEST_F(RecorderTest, RecordingAgainWithinOneSongGivesAnotherNumberedFile) {
     setRecordCounter(7);
     holdTitle("A-ha - Take On Me");
     switchRecordingOn();
@@ -76,8 +70,7 @@ TEST_F(RecorderTest, RecordingAgainWithinOneSongGivesAnotherNumberedFile)
     EXPECT_EQ(folder->read("09-A-ha.mp3"), "second");
 }
 
-TEST_F(RecorderTest, UntitledPartsStartAsTheScratchFileAndAreKeptWhenClosed)
-{
+TEST_F(RecorderTest, UntitledPartsStartAsTheScratchFileAndAreKeptWhenClosed) {
     setRecordCounter(3);
     switchRecordingOn();  // no title held yet
     block("no title");
@@ -100,8 +93,7 @@ TEST_F(RecorderTest, UntitledPartsStartAsTheScratchFileAndAreKeptWhenClosed)
     EXPECT_EQ(folder->read("r.tmp"), "next");
 }
 
-TEST_F(RecorderTest, StatusCallShowsTheFirstLineAndRecordsNothing)
-{
+TEST_F(RecorderTest, StatusCallShowsTheFirstLineAndRecordsNothing) {
     const char status[] = "HTTP/1.0 200 OK\0icy-name: Test FM\0\0";
     onDownloadBlock(status, 0, nullptr);
     EXPECT_EQ(controlText(IDC_STATUS), "HTTP/1.0 200 OK");
@@ -117,8 +109,7 @@ TEST_F(RecorderTest, StatusCallShowsTheFirstLineAndRecordsNothing)
     EXPECT_EQ(folder->read("01-Band.mp3"), "audio");
 }
 
-TEST_F(RecorderTest, EndOfDownloadClosesTheFileSwitchesOffAndClearsTheMark)
-{
+TEST_F(RecorderTest, EndOfDownloadClosesTheFileSwitchesOffAndClearsTheMark) {
     holdTitle("Band - Song");
     switchRecordingOn();
     EXPECT_TRUE(recMarked());
@@ -137,8 +128,7 @@ TEST_F(RecorderTest, EndOfDownloadClosesTheFileSwitchesOffAndClearsTheMark)
     EXPECT_EQ(folder->read("01-Band.mp3"), "all of it");
 }
 
-TEST_F(RecorderTest, EndOfDownloadWhileArmedLeavesNoEmptyFile)
-{
+TEST_F(RecorderTest, EndOfDownloadWhileArmedLeavesNoEmptyFile) {
     holdTitle("Band - Song");
     switchRecordingOn();
     endOfDownload();
@@ -148,8 +138,7 @@ TEST_F(RecorderTest, EndOfDownloadWhileArmedLeavesNoEmptyFile)
     EXPECT_EQ(recordCounter(), 0);
 }
 
-TEST_F(RecorderTest, StationChangeClosesAnOpenFileAndClearsTheMark)
-{
+TEST_F(RecorderTest, StationChangeClosesAnOpenFileAndClearsTheMark) {
     holdTitle("Old Station Artist - Song");
     switchRecordingOn();
     block("old");
@@ -161,8 +150,7 @@ TEST_F(RecorderTest, StationChangeClosesAnOpenFileAndClearsTheMark)
     EXPECT_EQ(folder->read("01-Old Station Artist.mp3"), "old");
 }
 
-TEST_F(RecorderTest, StationChangeKeepsArmedRecordingOnAndForgetsTheOldTitle)
-{
+TEST_F(RecorderTest, StationChangeKeepsArmedRecordingOnAndForgetsTheOldTitle) {
     holdTitle("Previous Artist - Song");
     switchRecordingOn();
     stopRecordingForNewStation();
@@ -175,12 +163,11 @@ TEST_F(RecorderTest, StationChangeKeepsArmedRecordingOnAndForgetsTheOldTitle)
     EXPECT_EQ(folder->names(), Names{"01-New FM.mp3"});
 }
 
-TEST_F(RecorderTest, TitlesFromTheNetworkStayInsideTheRecordFolder)
-{
+TEST_F(RecorderTest, TitlesFromTheNetworkStayInsideTheRecordFolder) {
     const std::string parent = testsupport::programFolder();
     switchRecordingOn();
     const char* titles[] = {"AC/DC - Thunderstruck", "../../escape - x", "/etc/evil - x", "..\\up - x",
-                            "A:B*C?\"<>| - x", "\t\n - x"};
+                            "A:B*C?\"<>| - x",       "\t\n - x"};
     for (const char* title : titles) {
         holdTitle(title);
         block("x");
@@ -202,8 +189,7 @@ TEST_F(RecorderTest, TitlesFromTheNetworkStayInsideTheRecordFolder)
 // Stations that send Windows-1251 titles get UTF-8 file names that read as
 // the window shows them; the bytes and the held title stay as sent, and a
 // name at the 255-byte limit still opens.
-TEST_F(RecorderTest, Windows1251TitlesNameFilesInUtf8)
-{
+TEST_F(RecorderTest, Windows1251TitlesNameFilesInUtf8) {
     const std::string kino = "\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE";  // "Кино" in UTF-8
     folder->write("01-" + kino + ".mp3", "keep");
     const std::string title = "\xCA\xE8\xED\xEE - \xC3\xF0\xF3\xEF\xEF\xE0 \xEA\xF0\xEE\xE2\xE8\xE0\x98";
@@ -218,8 +204,7 @@ TEST_F(RecorderTest, Windows1251TitlesNameFilesInUtf8)
     closeRecordFile();
 
     std::string marks;
-    for (int i = 0; i < 82; ++i)
-        marks += "\xE2\x84\xA2";
+    for (int i = 0; i < 82; ++i) marks += "\xE2\x84\xA2";
     EXPECT_EQ(folder->names(), (Names{"01-" + kino + ".mp3", "02-" + kino + ".mp3", "03-" + marks + ".mp3"}));
     EXPECT_EQ(folder->read("01-" + kino + ".mp3"), "keep");
     EXPECT_EQ(folder->read("02-" + kino + ".mp3"), "\xCA\xE8\xED\xEE\xFF");
@@ -228,8 +213,7 @@ TEST_F(RecorderTest, Windows1251TitlesNameFilesInUtf8)
 
 // A folder that cannot be made or written: recording stops, "Rec" clears,
 // the status line says why, and no empty file is left.
-TEST_F(RecorderTest, ARecordingThatCannotBeWrittenStopsAndSaysWhy)
-{
+TEST_F(RecorderTest, ARecordingThatCannotBeWrittenStopsAndSaysWhy) {
     const std::string asFile = folder->path().substr(0, folder->path().size() - 1);
     ASSERT_EQ(rmdir(asFile.c_str()), 0);
     fclose(fopen(asFile.c_str(), "w"));  // in the folder's place: it cannot be made
@@ -258,15 +242,13 @@ TEST_F(RecorderTest, ARecordingThatCannotBeWrittenStopsAndSaysWhy)
     EXPECT_EQ(folder->read("01-Band.mp3"), "kept");
 }
 
-TEST_F(RecorderTest, BlocksAreWrittenByteForByte)
-{
+TEST_F(RecorderTest, BlocksAreWrittenByteForByte) {
     std::string expected;
     holdTitle("Bytes - All");
     switchRecordingOn();
     for (size_t size : {1u, 7u, 13u, 256u, 4096u, 1u << 20}) {
         std::string part(size, '\0');
-        for (size_t i = 0; i < size; ++i)
-            part[i] = static_cast<char>((i * 7 + size) & 0xFF);
+        for (size_t i = 0; i < size; ++i) part[i] = static_cast<char>((i * 7 + size) & 0xFF);
         block(part);
         expected += part;
     }
@@ -274,8 +256,7 @@ TEST_F(RecorderTest, BlocksAreWrittenByteForByte)
     EXPECT_EQ(folder->read("01-Bytes.mp3"), expected);
 }
 
-TEST_F(RecorderTest, ExitClosesTheFileAndOpensNoOther)
-{
+TEST_F(RecorderTest, ExitClosesTheFileAndOpensNoOther) {
     holdTitle("Band - Song");
     switchRecordingOn();
     block("before exit");
@@ -286,8 +267,7 @@ TEST_F(RecorderTest, ExitClosesTheFileAndOpensNoOther)
     EXPECT_FALSE(recordingOn());
 }
 
-TEST_F(RecorderTest, TheRecMarkFollowsClicksAndTheRecordingState)
-{
+TEST_F(RecorderTest, TheRecMarkFollowsClicksAndTheRecordingState) {
     HWND rec = GetDlgItem(window, IDC_REC);
     ASSERT_NE(rec, nullptr);
     platform::testing::click(rec);
@@ -312,8 +292,7 @@ TEST_F(RecorderTest, TheRecMarkFollowsClicksAndTheRecordingState)
     EXPECT_TRUE(recordingOn());
 }
 
-TEST_F(RecorderTest, ALaterDecisionIsNotUndoneByAnEarlierOneSentAfterIt)
-{
+TEST_F(RecorderTest, ALaterDecisionIsNotUndoneByAnEarlierOneSentAfterIt) {
     ControlUpdate first = decideCheck(IDC_REC, true);
     ControlUpdate second = decideCheck(IDC_REC, false);
     sendUpdate(second);

@@ -18,13 +18,10 @@ namespace {
 constexpr int kSongWaitMs = 60000;
 
 // The bytes an MP3 file's listeners get: the file without its ID3v2 tag.
-std::string withoutId3v2(const std::string& file)
-{
-    if (file.size() < 10 || file.compare(0, 3, "ID3") != 0)
-        return file;
+std::string withoutId3v2(const std::string& file) {
+    if (file.size() < 10 || file.compare(0, 3, "ID3") != 0) return file;
     size_t size = 0;
-    for (int i = 6; i < 10; ++i)
-        size = (size << 7) | (static_cast<unsigned char>(file[i]) & 0x7F);
+    for (int i = 6; i < 10; ++i) size = (size << 7) | (static_cast<unsigned char>(file[i]) & 0x7F);
     size_t tag = 10 + size + ((file[5] & 0x10) ? 10 : 0);
     return tag < file.size() ? file.substr(tag) : std::string();
 }
@@ -32,17 +29,19 @@ std::string withoutId3v2(const std::string& file)
 // Watches control 32 and collects each title it shows, in order.
 struct TitleLog {
     std::vector<std::string> seen;
-    bool poll()
-    {
+    bool poll() {
         std::string now = controlText(IDC_TITLE);
-        if (!now.empty() && (seen.empty() || seen.back() != now))
-            seen.push_back(now);
+        if (!now.empty() && (seen.empty() || seen.back() != now)) seen.push_back(now);
         return false;
     }
     // Waits until `count` titles have been seen.
-    bool waitForCount(size_t count)
-    {
-        return waitFor([&] { poll(); return seen.size() >= count; }, kSongWaitMs * static_cast<int>(count));
+    bool waitForCount(size_t count) {
+        return waitFor(
+            [&] {
+                poll();
+                return seen.size() >= count;
+            },
+            kSongWaitMs * static_cast<int>(count));
     }
 };
 
@@ -50,8 +49,7 @@ struct TitleLog {
 
 class IcecastRecorderTest : public StreamRecorderTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         StreamRecorderTest::SetUp();
         icecast = test::IcecastServer::get();
     }
@@ -59,8 +57,7 @@ protected:
     const test::IcecastServer* icecast = nullptr;
 };
 
-TEST_F(IcecastRecorderTest, TitlesAppearInPlaylistOrder)
-{
+TEST_F(IcecastRecorderTest, TitlesAppearInPlaylistOrder) {
     REQUIRE_ICECAST(icecast);
     const auto& songs = icecast->songs();
     ASSERT_GE(songs.size(), 3u);
@@ -79,15 +76,13 @@ TEST_F(IcecastRecorderTest, TitlesAppearInPlaylistOrder)
 // "Rec" on at a song change, off after the next two: the files are named
 // after the songs' artists, joined they are an unbroken piece of what the
 // source sent, and the middle file holds its song.
-TEST_F(IcecastRecorderTest, RecordsEachSongIntoAFileNamedAfterItsArtist)
-{
+TEST_F(IcecastRecorderTest, RecordsEachSongIntoAFileNamedAfterItsArtist) {
     REQUIRE_ICECAST(icecast);
     const auto& songs = icecast->songs();
     std::vector<std::string> sources;
     for (size_t i = 0; i < songs.size(); ++i) {
         std::string path = icecast->sourceFile(i, "mp3");
-        if (path.empty())
-            GTEST_SKIP() << "the harness folder of the running Icecast server is unknown";
+        if (path.empty()) GTEST_SKIP() << "the harness folder of the running Icecast server is unknown";
         sources.push_back(withoutId3v2(toString(fixtures::readBytes(path))));
         ASSERT_FALSE(sources.back().empty()) << path;
     }

@@ -11,16 +11,13 @@ namespace {
 constexpr int kMetaint = 2000;
 
 // The audio offset at which metadata block k's text takes effect.
-size_t boundary(int block)
-{
+size_t boundary(int block) {
     return static_cast<size_t>(block + 1) * kMetaint;
 }
 
-std::string joined(const testsupport::RecordFolderGuard& folder, const Names& names)
-{
+std::string joined(const testsupport::RecordFolderGuard& folder, const Names& names) {
     std::string all;
-    for (const std::string& name : names)
-        all += folder.read(name);
+    for (const std::string& name : names) all += folder.read(name);
     return all;
 }
 
@@ -30,8 +27,7 @@ std::string joined(const testsupport::RecordFolderGuard& folder, const Names& na
 // blocks, pausing after the first part so that "Rec" is switched on while
 // nothing flows. The record files, joined, must be exactly the audio sent
 // from then on, each new file starting at the first frame of its title's block.
-TEST_F(StreamRecorderTest, RecordsEveryByteSplitExactlyAtEachNewTitle)
-{
+TEST_F(StreamRecorderTest, RecordsEveryByteSplitExactlyAtEachNewTitle) {
     std::string mp3 = toString(fixtures::makeMp3({.frequency = 440, .seconds = 4}));
     ASSERT_GT(mp3.size(), boundary(28));
     // The first part ends with the block that brings "Intro": once that title
@@ -82,8 +78,7 @@ TEST_F(StreamRecorderTest, RecordsEveryByteSplitExactlyAtEachNewTitle)
 
 // Switching "Rec" off and on while a song plays: nothing is recorded while
 // it is off, and the song goes on in a second numbered file.
-TEST_F(StreamRecorderTest, RecOffAndOnWithinOneSongLosesOnlyTheBytesWhileOff)
-{
+TEST_F(StreamRecorderTest, RecOffAndOnWithinOneSongLosesOnlyTheBytesWhileOff) {
     std::string mp3 = toString(fixtures::makeMp3({.frequency = 660, .seconds = 3}));
     std::string path = tempFile("song.mp3", mp3);
     ASSERT_TRUE(icyRoute("/song", kMetaint, R"([{"block": 0, "title": "Solo Artist - Long Song"}])",

@@ -21,24 +21,20 @@ namespace recordertest {
 // Generous: a loaded 2-core machine may be slow at everything.
 constexpr int kWaitMs = 30000;
 
-inline bool waitFor(const std::function<bool()>& condition, int maxMs = kWaitMs)
-{
+inline bool waitFor(const std::function<bool()>& condition, int maxMs = kWaitMs) {
     return platform::testing::pumpEvents(maxMs, condition);
 }
 
-inline std::string toString(const std::vector<unsigned char>& bytes)
-{
+inline std::string toString(const std::vector<unsigned char>& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
 // MP3 frames mpg123 decodes from a file's bytes; -1 when it reports an error
 // (junk before the first frame and a cut last frame are normal and skipped).
-inline long decodedMp3Frames(const std::string& bytes)
-{
+inline long decodedMp3Frames(const std::string& bytes) {
     int error = 0;
     mpg123_handle* decoder = mpg123_new(nullptr, &error);
-    if (!decoder)
-        return -1;
+    if (!decoder) return -1;
     mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
     long frames = 0;
     if (mpg123_open_feed(decoder) != MPG123_OK ||
@@ -49,8 +45,7 @@ inline long decodedMp3Frames(const std::string& bytes)
         unsigned char* audio = nullptr;
         size_t size = 0;
         int result = mpg123_decode_frame(decoder, &number, &audio, &size);
-        if (result == MPG123_NEED_MORE)
-            break;
+        if (result == MPG123_NEED_MORE) break;
         if (result == MPG123_OK)
             ++frames;
         else if (result != MPG123_NEW_FORMAT)
@@ -62,18 +57,15 @@ inline long decodedMp3Frames(const std::string& bytes)
 
 class StreamRecorderTest : public RecorderTest {
 protected:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr) || BASS_ErrorGetCode() == BASS_ERROR_ALREADY);
     }
 
     static void TearDownTestSuite() { BASS_Free(); }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         HSTREAM stream = player.stream.exchange(0);
-        if (stream)
-            BASS_StreamFree(stream);
+        if (stream) BASS_StreamFree(stream);
         RecorderTest::TearDown();
     }
 
@@ -81,14 +73,12 @@ protected:
     // names the connection the recorder follows), then the
     // first title, the syncs and play. Syncs go first so no title slips by
     // between the two.
-    HSTREAM connect(const std::string& url, void* user = nullptr)
-    {
+    HSTREAM connect(const std::string& url, void* user = nullptr) {
         SetDlgItemTextA(player.mainWindow, IDC_TITLE, "");
-        HSTREAM stream = BASS_StreamCreateURL(url.c_str(), 0, BASS_STREAM_STATUS | BASS_STREAM_BLOCK,
-                                              onDownloadBlock, user);
+        HSTREAM stream =
+            BASS_StreamCreateURL(url.c_str(), 0, BASS_STREAM_STATUS | BASS_STREAM_BLOCK, onDownloadBlock, user);
         EXPECT_NE(stream, 0u) << "error " << BASS_ErrorGetCode();
-        if (!stream)
-            return 0;
+        if (!stream) return 0;
         player.stream = stream;
         BASS_ChannelSetSync(stream, BASS_SYNC_META, 0, onTitleSync, nullptr);
         BASS_ChannelSetSync(stream, BASS_SYNC_OGG_CHANGE, 0, onTitleSync, nullptr);
@@ -101,28 +91,26 @@ protected:
     // A route of ICY MP3 with the given metadata blocks (a JSON list) over
     // the parts (a JSON list of body parts), then the connection closes.
     bool icyRoute(const std::string& path, int metaint, const std::string& meta, const std::string& body,
-                  int rate = 32000)
-    {
+                  int rate = 32000) {
         return server.route("{\"path\": \"" + path + "\", \"status\": \"ICY 200 OK\", \"headers\": " +
                             "[\"Content-Type: audio/mpeg\", \"icy-metaint: " + std::to_string(metaint) +
-                            "\", \"icy-name: Test FM\"], \"metaint\": " + std::to_string(metaint) +
-                            ", \"meta\": " + meta + ", \"body\": " + body + ", \"rate\": " + std::to_string(rate) +
-                            "}");
+                            "\", \"icy-name: Test FM\"], \"metaint\": " + std::to_string(metaint) + ", \"meta\": " +
+                            meta + ", \"body\": " + body + ", \"rate\": " + std::to_string(rate) + "}");
     }
 
-    static std::string filePart(const std::string& path) { return "{\"file\": " + test::StreamServer::quote(path) + "}"; }
+    static std::string filePart(const std::string& path) {
+        return "{\"file\": " + test::StreamServer::quote(path) + "}";
+    }
 
     // A body of the bytes cut at the given offsets; at cut i the server waits
     // until the test calls server.openGate("cut<i>"), so a test acts while
     // nothing flows however slow the machine is.
-    std::string bodyWithGates(const std::string& bytes, const std::vector<size_t>& cuts)
-    {
+    std::string bodyWithGates(const std::string& bytes, const std::vector<size_t>& cuts) {
         std::string body = "[";
         size_t from = 0;
         for (size_t i = 0; i <= cuts.size(); ++i) {
             size_t to = i < cuts.size() ? cuts[i] : bytes.size();
-            if (i > 0)
-                body += ", {\"gate\": \"cut" + std::to_string(i - 1) + "\"}, ";
+            if (i > 0) body += ", {\"gate\": \"cut" + std::to_string(i - 1) + "\"}, ";
             body += filePart(tempFile("part" + std::to_string(i), bytes.substr(from, to - from)));
             from = to;
         }
@@ -130,8 +118,7 @@ protected:
     }
 
     // A file in the temporary folder holding bytes.
-    std::string tempFile(const std::string& name, const std::string& bytes)
-    {
+    std::string tempFile(const std::string& name, const std::string& bytes) {
         std::string path = temp.file(name);
         fixtures::writeBytes(path, std::vector<unsigned char>(bytes.begin(), bytes.end()));
         return path;

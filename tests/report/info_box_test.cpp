@@ -5,11 +5,11 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include <chrono>
 #include <sys/utsname.h>
+#include <chrono>
 
-#include "tests/support/platform_testing.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/platform_testing.h"
 #include "tests/support/player_fixture.h"
 #include "tests/support/record_folder.h"
 #include "tests/support/stream_server.h"
@@ -18,8 +18,7 @@ namespace {
 
 using InfoBoxTest = PlayerTest;
 
-TEST_F(InfoBoxTest, InfoShowsTheReportInItsBoxEachPress)
-{
+TEST_F(InfoBoxTest, InfoShowsTheReportInItsBoxEachPress) {
     ASSERT_NE(open(), nullptr);
     platform::testing::click(item(IDC_INFO));
     platform::testing::click(item(IDC_INFO));
@@ -39,8 +38,7 @@ TEST_F(InfoBoxTest, InfoShowsTheReportInItsBoxEachPress)
 // A real box runs its own loop on the dialog's thread, which goes on ticking:
 // the meters (zeroed here when it opens) are lifted again by the tone, while
 // the stream and the recorder, on the engine's threads, go on.
-TEST_F(InfoBoxTest, WhileTheBoxIsOpenTheMetersMoveTheStreamPlaysAndRecordingGoesOn)
-{
+TEST_F(InfoBoxTest, WhileTheBoxIsOpenTheMetersMoveTheStreamPlaysAndRecordingGoesOn) {
     testsupport::RecordFolderGuard folder;
     test::StreamServer server;
     std::string mp3 = workDir / "tone.mp3";
@@ -62,8 +60,7 @@ TEST_F(InfoBoxTest, WhileTheBoxIsOpenTheMetersMoveTheStreamPlaysAndRecordingGoes
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
+        if (!box) return;
         size_t now = folder.read("r.tmp").size();
         if (!atOpen) {
             atOpen = now;
@@ -72,7 +69,8 @@ TEST_F(InfoBoxTest, WhileTheBoxIsOpenTheMetersMoveTheStreamPlaysAndRecordingGoes
         }
         grown = now - atOpen;
         meterWhileOpen = std::max(meterWhileOpen, send(IDC_LEVEL_LEFT, PBM_GETPOS));
-        if ((grown > 32000 && meterWhileOpen > 0) || std::chrono::steady_clock::now() - opened > std::chrono::seconds(60))
+        if ((grown > 32000 && meterWhileOpen > 0) ||
+            std::chrono::steady_clock::now() - opened > std::chrono::seconds(60))
             box->button(QMessageBox::Ok)->click();
     });
     watcher.start(20);

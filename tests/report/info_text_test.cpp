@@ -12,15 +12,13 @@
 
 namespace {
 
-std::string freeMemory(const char* kilobytes)
-{
+std::string freeMemory(const char* kilobytes) {
     char text[kFreeMemoryCapacity];
     formatFreeMemory(kilobytes, text);
     return text;
 }
 
-TEST(FreeMemory, GoesThroughA32BitFloat)
-{
+TEST(FreeMemory, GoesThroughA32BitFloat) {
     EXPECT_EQ(freeMemory("2097152"), "2048.000 Mb\n\n");
     EXPECT_EQ(freeMemory("1048575"), "1023.999 Mb\n\n");
     EXPECT_EQ(freeMemory("16777217"), "16384.000 Mb\n\n");
@@ -40,11 +38,11 @@ TEST(FreeMemory, GoesThroughA32BitFloat)
 // The labels in the program's code page; the report shows them in UTF-8.
 const char kPlugins1251[] = "\xC7\xE0\xE3\xF0\xF3\xE6\xE5\xED\xED\xFB\xE5 \xEF\xEB\xE0\xE3\xE8\xED\xFB:\n";
 
-TEST(InfoReport, PiecesInOrderInUtf8)
-{
+TEST(InfoReport, PiecesInOrderInUtf8) {
     char report[kInfoReportCapacity];
-    composeInfoReport(report, {"BASS version. 2.4.9..", "\xD0\x90\xD1\x83\xD0\xB4\xD0\xB8\xD0\xBE:\nNo sound\nDefault  -  DEFAULT\n",
-                               "192.0.2.7", "Debian GNU/Linux 12 (bookworm)", "6.1.0", "2048.000 Mb\n\n", kPlugins1251});
+    composeInfoReport(
+        report, {"BASS version. 2.4.9..", "\xD0\x90\xD1\x83\xD0\xB4\xD0\xB8\xD0\xBE:\nNo sound\nDefault  -  DEFAULT\n",
+                 "192.0.2.7", "Debian GNU/Linux 12 (bookworm)", "6.1.0", "2048.000 Mb\n\n", kPlugins1251});
     EXPECT_STREQ(report,
                  "BASS version. 2.4.9..\n\n"
                  "Аудио:\nNo sound\nDefault  -  DEFAULT\n\n\n"
@@ -53,11 +51,11 @@ TEST(InfoReport, PiecesInOrderInUtf8)
                  " Свободно памяти:  2048.000 Mb\n\n"
                  "Загруженные плагины:\n");
     composeInfoReport(report, {"v", nullptr, nullptr, nullptr, nullptr, "1.000 Mb\n\n", ""});
-    EXPECT_STREQ(report, "v\n\nunknown\n\n IP:   unknown\n\n OS:  unknown,  Версия: unknown\n\n Свободно памяти:  1.000 Mb\n\n");
+    EXPECT_STREQ(
+        report, "v\n\nunknown\n\n IP:   unknown\n\n OS:  unknown,  Версия: unknown\n\n Свободно памяти:  1.000 Mb\n\n");
 }
 
-TEST(InfoReport, LongPiecesAreCutAtAWholeCharacterWithinTheBuffer)
-{
+TEST(InfoReport, LongPiecesAreCutAtAWholeCharacterWithinTheBuffer) {
     std::string cyrillic1251(400, '\xFF'), ascii(400, 'a');
     for (size_t shift = 0; shift < 4; ++shift) {
         std::string version(shift, 'v');
@@ -73,8 +71,7 @@ TEST(InfoReport, LongPiecesAreCutAtAWholeCharacterWithinTheBuffer)
     }
 }
 
-TEST(DeviceList, MarksTheDefaultAndKeepsWholeLinesWithin300Bytes)
-{
+TEST(DeviceList, MarksTheDefaultAndKeepsWholeLinesWithin300Bytes) {
     char list[300] = "header\n";
     EXPECT_TRUE(appendDeviceLine(list, "Speakers", BASS_DEVICE_ENABLED | BASS_DEVICE_DEFAULT | BASS_DEVICE_INIT));
     EXPECT_TRUE(appendDeviceLine(list, "\xC4\xE8\xED\xE0\xEC\xE8\xEA\xE8", BASS_DEVICE_ENABLED));
@@ -88,8 +85,7 @@ TEST(DeviceList, MarksTheDefaultAndKeepsWholeLinesWithin300Bytes)
     EXPECT_EQ(strlen(list), 299u);
 }
 
-TEST(DeviceList, ListsTheEnginesDevicesUnderItsHeader)
-{
+TEST(DeviceList, ListsTheEnginesDevicesUnderItsHeader) {
     ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
     char* list = buildDeviceList();
     std::string text = list;

@@ -9,9 +9,9 @@
 #include "platform/file_search.h"
 #include "report/audio_report.h"
 #include "tests/plugins/encoders.h"
+#include "tests/support/platform_testing.h"
 #include "tests/support/player_fixture.h"
 #include "tests/support/stream_server.h"
-#include "tests/support/platform_testing.h"
 
 namespace {
 
@@ -103,7 +103,8 @@ TEST_F(PluginPlayer, AacAndOpusStationsPlayWithTheirTitles) {
     test::StreamServer server;
     ASSERT_TRUE(server.route(R"({"path": "/aac", "status": "ICY 200 OK", "headers": ["icy-metaint: 4000"],
         "metaint": 4000, "meta": [{"block": 0, "title": "Aac Band - Aac Song"}], "loop": true,
-        "body": [{"file": ")" + aac + R"("}]})"));
+        "body": [{"file": ")" +
+                             aac + R"("}]})"));
     ASSERT_TRUE(server.route(R"({"path": "/opus", "loop": true, "body": [{"file": ")" + opus + R"("}]})"));
     writeStations("AAC, " + server.url("/aac") + "\nOpus, " + server.url("/opus") + "\n");
     ASSERT_NE(open(), nullptr);

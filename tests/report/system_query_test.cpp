@@ -15,8 +15,7 @@
 
 namespace {
 
-std::string taken(char* text)
-{
+std::string taken(char* text) {
     std::string copy = text ? text : "(null)";
     free(text);
     return copy;
@@ -27,8 +26,7 @@ struct FakeInterfaces {
     std::vector<ifaddrs> entries;
     std::vector<std::unique_ptr<sockaddr_storage>> addresses;
 
-    void add(const char* name, unsigned flags, const char* address)
-    {
+    void add(const char* name, unsigned flags, const char* address) {
         auto storage = std::make_unique<sockaddr_storage>();
         auto* v4 = reinterpret_cast<sockaddr_in*>(storage.get());
         auto* v6 = reinterpret_cast<sockaddr_in6*>(storage.get());
@@ -38,20 +36,22 @@ struct FakeInterfaces {
             v6->sin6_family = AF_INET6;
         else
             storage->ss_family = AF_PACKET;
-        entries.push_back({nullptr, const_cast<char*>(name), flags, reinterpret_cast<sockaddr*>(storage.get()),
-                           nullptr, {}, nullptr});
+        entries.push_back({nullptr,
+                           const_cast<char*>(name),
+                           flags,
+                           reinterpret_cast<sockaddr*>(storage.get()),
+                           nullptr,
+                           {},
+                           nullptr});
         addresses.push_back(std::move(storage));
     }
-    std::string first()
-    {
-        for (size_t i = 0; i + 1 < entries.size(); ++i)
-            entries[i].ifa_next = &entries[i + 1];
+    std::string first() {
+        for (size_t i = 0; i + 1 < entries.size(); ++i) entries[i].ifa_next = &entries[i + 1];
         return taken(firstInterfaceAddress(entries.empty() ? nullptr : &entries[0]));
     }
 };
 
-TEST(IpAddress, FirstUpInterfaceNotLoopbackItsIpv4First)
-{
+TEST(IpAddress, FirstUpInterfaceNotLoopbackItsIpv4First) {
     FakeInterfaces list;
     list.add("lo", IFF_UP | IFF_LOOPBACK, "packet");
     list.add("down0", 0, "packet");
@@ -78,10 +78,10 @@ TEST(IpAddress, FirstUpInterfaceNotLoopbackItsIpv4First)
     EXPECT_EQ(FakeInterfaces().first(), "(null)");
 }
 
-TEST(OsRelease, PrettyNameAsTheShellReadsIt)
-{
-    EXPECT_EQ(taken(osReleasePrettyName("NAME=\"Debian\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nID=debian\n")),
-              "Debian GNU/Linux 12 (bookworm)");
+TEST(OsRelease, PrettyNameAsTheShellReadsIt) {
+    EXPECT_EQ(
+        taken(osReleasePrettyName("NAME=\"Debian\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nID=debian\n")),
+        "Debian GNU/Linux 12 (bookworm)");
     EXPECT_EQ(taken(osReleasePrettyName("PRETTY_NAME='It''s \\x'")), "It");
     EXPECT_EQ(taken(osReleasePrettyName("PRETTY_NAME=\"Say \\\"hi\\\" \\\\ \\$5\" trailing")), "Say \"hi\" \\ $5");
     EXPECT_EQ(taken(osReleasePrettyName("PRETTY_NAME=Plain\\ Linux  \r\nPRETTY_NAME=Later")), "Later");
@@ -90,8 +90,7 @@ TEST(OsRelease, PrettyNameAsTheShellReadsIt)
     EXPECT_EQ(taken(osReleasePrettyName("")), "(null)");
 }
 
-TEST(MemInfo, MemAvailableDigits)
-{
+TEST(MemInfo, MemAvailableDigits) {
     EXPECT_EQ(taken(memAvailableKilobytes("MemTotal:       32000000 kB\nMemFree: 1 kB\nMemAvailable:   22702964 kB\n")),
               "22702964");
     EXPECT_EQ(taken(memAvailableKilobytes("MemAvailable:99999999999999 kB")), "99999999999999");
@@ -100,8 +99,7 @@ TEST(MemInfo, MemAvailableDigits)
 }
 
 // This machine's values: present and of the right form.
-TEST(SystemQueries, RealValuesHaveTheirForm)
-{
+TEST(SystemQueries, RealValuesHaveTheirForm) {
     std::string caption = taken(queryOsProperty("Caption"));
     EXPECT_NE(caption, "(null)");
     EXPECT_FALSE(caption.empty());

@@ -31,7 +31,8 @@ std::vector<float> sineFloat(const Tone& tone) {
     size_t frames = static_cast<size_t>(tone.seconds * tone.rate);
     std::vector<float> out(frames * static_cast<size_t>(tone.channels));
     for (size_t i = 0; i < frames; ++i) {
-        double v = tone.amplitude * std::sin(2 * std::numbers::pi * tone.frequency * static_cast<double>(i) / tone.rate);
+        double v =
+            tone.amplitude * std::sin(2 * std::numbers::pi * tone.frequency * static_cast<double>(i) / tone.rate);
         for (int c = 0; c < tone.channels; ++c) out[i * static_cast<size_t>(tone.channels) + c] = static_cast<float>(v);
     }
     return out;
@@ -95,14 +96,13 @@ void writeBytes(const std::string& path, const std::vector<unsigned char>& bytes
 std::vector<unsigned char> makeMp3(const Tone& tone, int kbps) {
     TempDir dir;
     writeWav(dir.file("tone.wav"), sinePcm16(tone), tone.rate, tone.channels);
-    std::string command = "lame --quiet --cbr -b " + std::to_string(kbps) + " " +
-                          shellQuote(dir.file("tone.wav")) + " " + shellQuote(dir.file("tone.mp3"));
+    std::string command = "lame --quiet --cbr -b " + std::to_string(kbps) + " " + shellQuote(dir.file("tone.wav")) +
+                          " " + shellQuote(dir.file("tone.mp3"));
     if (!run(command)) return {};
     return readBytes(dir.file("tone.mp3"));
 }
 
-std::vector<unsigned char> makeOggVorbis(const Tone& tone, const std::vector<std::string>& comments,
-                                         int serial) {
+std::vector<unsigned char> makeOggVorbis(const Tone& tone, const std::vector<std::string>& comments, int serial) {
     TempDir dir;
     writeWav(dir.file("tone.wav"), sinePcm16(tone), tone.rate, tone.channels);
     std::string command = "oggenc -Q -s " + std::to_string(serial);

@@ -13,7 +13,7 @@ struct Tone {
     int rate = 44100;
     int channels = 2;
     double seconds = 2;
-    double amplitude = 0.5;   // of full scale
+    double amplitude = 0.5;  // of full scale
 };
 
 // A folder of its own under $TMPDIR (or /tmp), removed with its files when
@@ -49,7 +49,6 @@ std::vector<unsigned char> makeMp3(const Tone& tone, int kbps = 128);
 // The tone as one Ogg Vorbis logical stream with the given serial number and
 // comments ("NAME=value"). Empty on failure. Concatenated results make a
 // chained stream.
-std::vector<unsigned char> makeOggVorbis(const Tone& tone, const std::vector<std::string>& comments,
-                                         int serial);
+std::vector<unsigned char> makeOggVorbis(const Tone& tone, const std::vector<std::string>& comments, int serial);
 
 }  // namespace fixtures

@@ -1,12 +1,12 @@
 #include "tests/support/icecast_server.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace test {
 namespace {
@@ -71,8 +71,8 @@ std::string folderOfPort(int port) {
 
 void stopAtExit() {
     if (gStartedDir.empty()) return;
-    std::string command = "bash " + shellQuote(kHarness + "/stop.sh") + " " + shellQuote(gStartedDir) +
-                          " >/dev/null 2>&1";
+    std::string command =
+        "bash " + shellQuote(kHarness + "/stop.sh") + " " + shellQuote(gStartedDir) + " >/dev/null 2>&1";
     if (std::system(command.c_str()) != 0) std::fprintf(stderr, "icecast harness: stop.sh failed\n");
 }
 
@@ -81,8 +81,8 @@ std::string runStart(std::string& dir) {
     std::string pattern = tempRoot() + "/tunelark-icecast.XXXXXX";
     if (!mkdtemp(pattern.data())) return "";
     dir = pattern;
-    std::string command = "bash " + shellQuote(kHarness + "/start.sh") + " --owner " +
-                          std::to_string(getpid()) + " " + shellQuote(dir);
+    std::string command =
+        "bash " + shellQuote(kHarness + "/start.sh") + " --owner " + std::to_string(getpid()) + " " + shellQuote(dir);
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return "";
     std::string out;

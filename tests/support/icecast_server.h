@@ -73,11 +73,10 @@ std::vector<IcecastSong> readIcecastSongs();
 
 // In a test body or SetUp(): returns, skipping the test, when the server is
 // missing for a skippable reason; fails the test when it should have run.
-#define REQUIRE_ICECAST(server)                                        \
-    do {                                                               \
-        if (!(server)) {                                               \
-            if (::test::IcecastServer::skippable())                    \
-                GTEST_SKIP() << ::test::IcecastServer::problem();      \
-            FAIL() << ::test::IcecastServer::problem();                \
-        }                                                              \
+#define REQUIRE_ICECAST(server)                                                                       \
+    do {                                                                                              \
+        if (!(server)) {                                                                              \
+            if (::test::IcecastServer::skippable()) GTEST_SKIP() << ::test::IcecastServer::problem(); \
+            FAIL() << ::test::IcecastServer::problem();                                               \
+        }                                                                                             \
     } while (0)

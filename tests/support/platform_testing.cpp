@@ -1,16 +1,16 @@
 #include "tests/support/platform_testing.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QKeyEvent>
-#include <QAccessible>
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
-#include <QSlider>
 #include <QPointer>
+#include <QSlider>
 #include <QThread>
 #include <QWindow>
 
@@ -49,8 +49,10 @@ void sendMouse(QWidget* widget, QEvent::Type type, Qt::MouseButtons buttons) {
     const bool viaWindow = window && top != widget && top->isVisible();
     const QPointF at = viaWindow ? QPointF(widget->mapTo(top, centre.toPoint())) : centre;
     QMouseEvent event(type, at, widget->mapToGlobal(centre), Qt::LeftButton, buttons, Qt::NoModifier);
-    if (viaWindow) QApplication::sendEvent(window, &event);
-    else QApplication::sendEvent(widget, &event);
+    if (viaWindow)
+        QApplication::sendEvent(window, &event);
+    else
+        QApplication::sendEvent(widget, &event);
 }
 
 std::mutex interceptorLock;

@@ -8,15 +8,13 @@
 #include "app/main_window.h"
 #include "app/resources/main_dialog.h"
 #include "engine/bass.h"
-#include "tests/support/platform_testing.h"
 #include "playback/reconnect.h"
+#include "tests/support/platform_testing.h"
 
-void resetPlayerState()
-{
+void resetPlayerState() {
     cancelReconnect();
     MutexLock lock(player.recordLock);
-    if (player.recordFile)
-        fclose(player.recordFile);
+    if (player.recordFile) fclose(player.recordFile);
     player.recordFile = nullptr;
     player.recordEnabled = 0;
     player.recordCounter = 0;
@@ -31,14 +29,12 @@ void resetPlayerState()
     player.stream = 0;
     player.stationUrl = nullptr;
     player.speakerCount = 0;
-    for (auto& band : player.eqBand)
-        band = 0;
+    for (auto& band : player.eqBand) band = 0;
     player.reverbEffect = 0;
     player.pluginText[0] = '\0';
 }
 
-void PlayerTest::SetUp()
-{
+void PlayerTest::SetUp() {
     static int serial = 0;
     workDir = std::filesystem::temp_directory_path() /
               ("tunelark-player-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
@@ -54,10 +50,8 @@ void PlayerTest::SetUp()
     });
 }
 
-void PlayerTest::TearDown()
-{
-    if (window && IsWindow(window))
-        DestroyWindow(window);
+void PlayerTest::TearDown() {
+    if (window && IsWindow(window)) DestroyWindow(window);
     BASS_Free();
     platform::testing::pumpEvents(5000, [] { return platform::testing::pendingUpdates() == 0; });
     platform::testing::setMessageBoxInterceptor({});
@@ -66,38 +60,32 @@ void PlayerTest::TearDown()
     std::filesystem::remove_all(workDir);
 }
 
-void PlayerTest::writeStations(const std::string& bytes)
-{
+void PlayerTest::writeStations(const std::string& bytes) {
     std::ofstream(workDir / "stations1.txt", std::ios::binary | std::ios::trunc) << bytes;
 }
 
-HWND PlayerTest::open()
-{
+HWND PlayerTest::open() {
     registerMainDialogResources();
     window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr, mainDialogProc, 0);
     platform::testing::flushUpdates();
     return window;
 }
 
-LRESULT PlayerTest::send(int id, UINT message, WPARAM wParam, LPARAM lParam) const
-{
+LRESULT PlayerTest::send(int id, UINT message, WPARAM wParam, LPARAM lParam) const {
     return SendDlgItemMessageA(window, id, message, wParam, lParam);
 }
 
-std::string PlayerTest::text(int id) const
-{
+std::string PlayerTest::text(int id) const {
     char buffer[1024] = {};
     GetDlgItemTextA(window, id, buffer, sizeof buffer);
     return buffer;
 }
 
-bool PlayerTest::pumpUntil(const std::function<bool()>& until, int maxMs)
-{
+bool PlayerTest::pumpUntil(const std::function<bool()>& until, int maxMs) {
     return platform::testing::pumpEvents(maxMs, until);
 }
 
-std::vector<RecordedBox> PlayerTest::boxes()
-{
+std::vector<RecordedBox> PlayerTest::boxes() {
     std::lock_guard<std::mutex> lock(boxLock_);
     return boxes_;
 }

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32.h"
 #include "state/player_state.h"
 #include "state/resource_ids.h"
-#include "platform/win32.h"
 
 struct RecordedBox {
     std::string text;

@@ -17,9 +17,9 @@ public:
     RecordFolderGuard& operator=(const RecordFolderGuard&) = delete;
 
     const std::string& path() const { return path_; }  // ends in '/'
-    void clear() const;                                 // removes every entry
-    std::vector<std::string> names() const;             // sorted file names
-    std::string read(const std::string& name) const;    // a file's bytes
+    void clear() const;                                // removes every entry
+    std::vector<std::string> names() const;            // sorted file names
+    std::string read(const std::string& name) const;   // a file's bytes
     void write(const std::string& name, const std::string& bytes) const;
 
 private:

@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <csignal>
-#include <cstdio>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -13,6 +10,9 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
 
 extern char** environ;
 
@@ -22,8 +22,7 @@ namespace {
 // A loaded 2-core machine may take a while to start Python.
 constexpr int kReplyTimeoutMs = 30000;
 
-bool writeAll(int fd, const std::string& text)
-{
+bool writeAll(int fd, const std::string& text) {
     size_t done = 0;
     while (done < text.size()) {
         ssize_t n = write(fd, text.data() + done, text.size() - done);
@@ -34,8 +33,7 @@ bool writeAll(int fd, const std::string& text)
     return true;
 }
 
-bool waitForExit(pid_t pid, int timeoutMs)
-{
+bool waitForExit(pid_t pid, int timeoutMs) {
     for (int waited = 0; waited < timeoutMs; waited += 10) {
         if (waitpid(pid, nullptr, WNOHANG) == pid) return true;
         usleep(10000);
@@ -45,8 +43,7 @@ bool waitForExit(pid_t pid, int timeoutMs)
 
 }  // namespace
 
-ServerProcess::ServerProcess(const std::vector<std::string>& scriptAndArguments)
-{
+ServerProcess::ServerProcess(const std::vector<std::string>& scriptAndArguments) {
     // A write to a server that died must fail, not kill the test.
     std::signal(SIGPIPE, SIG_IGN);
     int in[2], out[2];
@@ -81,8 +78,7 @@ ServerProcess::ServerProcess(const std::vector<std::string>& scriptAndArguments)
     }
 }
 
-ServerProcess::~ServerProcess()
-{
+ServerProcess::~ServerProcess() {
     if (toServer_ >= 0) close(toServer_);  // the server quits when its stdin closes
     if (pid_ > 0 && !waitForExit(pid_, 5000)) {
         kill(pid_, SIGKILL);
@@ -91,8 +87,7 @@ ServerProcess::~ServerProcess()
     if (fromServer_ >= 0) close(fromServer_);
 }
 
-int ServerProcess::readPort(const char* what)
-{
+int ServerProcess::readPort(const char* what) {
     std::string line;
     int port = running() && readLine(line) ? std::atoi(line.c_str()) : 0;
     if (port > 0) return port;
@@ -100,13 +95,11 @@ int ServerProcess::readPort(const char* what)
     return 0;
 }
 
-bool ServerProcess::writeLine(const std::string& line)
-{
+bool ServerProcess::writeLine(const std::string& line) {
     return running() && writeAll(toServer_, line + "\n");
 }
 
-bool ServerProcess::readLine(std::string& line)
-{
+bool ServerProcess::readLine(std::string& line) {
     for (;;) {
         size_t end = pending_.find('\n');
         if (end != std::string::npos) {
@@ -127,24 +120,20 @@ bool ServerProcess::readLine(std::string& line)
 }
 
 StreamServer::StreamServer()
-    : process_({TUNELARK_SOURCE_DIR "/tests/support/stream_server.py"}), port_(process_.readPort("the stream server"))
-{
+    : process_({TUNELARK_SOURCE_DIR "/tests/support/stream_server.py"}), port_(process_.readPort("the stream server")) {
 }
 
 StreamServer::~StreamServer() = default;
 
-std::string StreamServer::base() const
-{
+std::string StreamServer::base() const {
     return "http://127.0.0.1:" + std::to_string(port_);
 }
 
-std::string StreamServer::url(const std::string& path) const
-{
+std::string StreamServer::url(const std::string& path) const {
     return base() + path;
 }
 
-bool StreamServer::route(const std::string& routeJson)
-{
+bool StreamServer::route(const std::string& routeJson) {
     size_t brace = routeJson.find('{');
     if (brace == std::string::npos) {
         ADD_FAILURE() << "a route is a JSON object: " << routeJson;
@@ -160,13 +149,11 @@ bool StreamServer::route(const std::string& routeJson)
     return ok;
 }
 
-std::string StreamServer::requests(const std::string& path)
-{
+std::string StreamServer::requests(const std::string& path) {
     return command("{\"cmd\": \"requests\", \"path\": " + quote(path) + "}");
 }
 
-int StreamServer::requestCount(const std::string& path)
-{
+int StreamServer::requestCount(const std::string& path) {
     std::string reply = requests(path);
     int count = 0;
     for (size_t at = reply.find("{\"line\": "); at != std::string::npos; at = reply.find("{\"line\": ", at + 1))
@@ -174,13 +161,11 @@ int StreamServer::requestCount(const std::string& path)
     return count;
 }
 
-bool StreamServer::openGate(const std::string& name)
-{
+bool StreamServer::openGate(const std::string& name) {
     return command("{\"cmd\": \"open\", \"gate\": " + quote(name) + "}").find("\"ok\": true") != std::string::npos;
 }
 
-int StreamServer::finishedCount(const std::string& path)
-{
+int StreamServer::finishedCount(const std::string& path) {
     std::string reply = requests(path);
     int count = 0;
     for (size_t at = reply.find("\"done\": true"); at != std::string::npos; at = reply.find("\"done\": true", at + 1))
@@ -188,8 +173,7 @@ int StreamServer::finishedCount(const std::string& path)
     return count;
 }
 
-std::string StreamServer::quote(const std::string& text)
-{
+std::string StreamServer::quote(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
         if (c == '"' || c == '\\') {
@@ -206,8 +190,7 @@ std::string StreamServer::quote(const std::string& text)
     return out + "\"";
 }
 
-int StreamServer::closedPort()
-{
+int StreamServer::closedPort() {
     // Bound and closed again without listening: the kernel will not hand the
     // port out again at once.
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -222,8 +205,7 @@ int StreamServer::closedPort()
     return ntohs(address.sin_port);
 }
 
-std::string StreamServer::command(const std::string& json)
-{
+std::string StreamServer::command(const std::string& json) {
     std::string line;
     if (!process_.writeLine(json) || !process_.readLine(line)) {
         ADD_FAILURE() << "the stream server did not answer: " << json.substr(0, 200);

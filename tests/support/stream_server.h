@@ -16,8 +16,8 @@
 // with the test process: it quits when its stdin closes).
 #pragma once
 
-#include <string>
 #include <sys/types.h>
+#include <string>
 #include <vector>
 
 namespace test {

@@ -14,11 +14,12 @@ namespace {
 
 class ToneFeeder : public engine::Feeder {
 public:
-    ToneFeeder(std::shared_ptr<engine::Channel> channel, ToneStream tone)
-        : channel_(std::move(channel)), tone_(tone) {}
+    ToneFeeder(std::shared_ptr<engine::Channel> channel, ToneStream tone) : channel_(std::move(channel)), tone_(tone) {}
     ~ToneFeeder() override { stop(); }
 
-    void start() { thread_ = std::thread([this] { run(); }); }
+    void start() {
+        thread_ = std::thread([this] { run(); });
+    }
 
     void stop() override {
         stopping_ = true;
@@ -71,6 +72,8 @@ HSTREAM createToneStream(const ToneStream& tone) {
     return handle;
 }
 
-std::shared_ptr<engine::Channel> channelOf(HSTREAM handle) { return engine::streamTable().get(handle); }
+std::shared_ptr<engine::Channel> channelOf(HSTREAM handle) {
+    return engine::streamTable().get(handle);
+}
 
 }  // namespace test

@@ -13,10 +13,10 @@ struct ToneStream {
     double frequency = 1000;  // Hz
     float amplitude = 0.5f;   // of full scale, every channel
     int channels = 2;
-    double seconds = 0;       // then the data ends; 0: until the stream is freed
+    double seconds = 0;  // then the data ends; 0: until the stream is freed
     DWORD flags = 0;
     DWORD ctype = BASS_CTYPE_STREAM_MP3;
-    double rate = 0;          // reported as the stream's own rate; 0: the device's
+    double rate = 0;  // reported as the stream's own rate; 0: the device's
 };
 
 // Registers a stream with the running engine (BASS_Init first); a thread of

@@ -30,7 +30,8 @@ double amplitudeAt(const Channel& ch, double frequency, int rate) {
     double coeff = 2 * std::cos(w);
     double s1 = 0, s2 = 0, windowSum = 0;
     for (size_t i = 0; i < n; ++i) {
-        double window = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * static_cast<double>(i) / static_cast<double>(n - 1));
+        double window =
+            0.5 - 0.5 * std::cos(2 * std::numbers::pi * static_cast<double>(i) / static_cast<double>(n - 1));
         windowSum += window;
         double s = at(ch, i) * window + coeff * s1 - s2;
         s2 = s1;

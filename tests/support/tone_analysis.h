@@ -15,8 +15,7 @@ struct Channel {
     size_t end = 0;  // 0: up to the last frame
 };
 
-Channel channelOf(const std::vector<float>& samples, int channels, int channel = 0, size_t begin = 0,
-                  size_t end = 0);
+Channel channelOf(const std::vector<float>& samples, int channels, int channel = 0, size_t begin = 0, size_t end = 0);
 
 // Peak amplitude of the sine at `frequency` (Goertzel, Hann window).
 double amplitudeAt(const Channel& ch, double frequency, int rate);

@@ -35,9 +35,7 @@ struct Decoded : test::Decoded {
 Decoded decodeInChunks(const Bytes& bytes, size_t chunk) {
     auto decoder = makeVorbisDecoder();
     Decoded d;
-    decoder->onStreamChange = [&] {
-        d.changes.push_back({d.frames, decoder->format(), decoder->comments()});
-    };
+    decoder->onStreamChange = [&] { d.changes.push_back({d.frames, decoder->format(), decoder->comments()}); };
     test::feedInChunks(*decoder, bytes, chunk, d, [&] {
         if (d.frames == 0) d.comments = decoder->comments();
     });
@@ -178,10 +176,10 @@ TEST_F(VorbisDecoderTest, FindsVorbisInAGroupOfConcurrentStreams) {
     Decoded clean = decodeInChunks(first_, 4096);
     auto [otherFirst, otherLast] = foreignStreamPages(77);
     size_t vorbisFirstPage = 28 + 30;  // its header and the 30-byte identification packet
-    Bytes before = concat({otherFirst, slice(first_, 0, vorbisFirstPage), otherLast,
-                           slice(first_, vorbisFirstPage, first_.size())});
-    Bytes after = concat({slice(first_, 0, vorbisFirstPage), otherFirst, otherLast,
-                          slice(first_, vorbisFirstPage, first_.size())});
+    Bytes before = concat(
+        {otherFirst, slice(first_, 0, vorbisFirstPage), otherLast, slice(first_, vorbisFirstPage, first_.size())});
+    Bytes after = concat(
+        {slice(first_, 0, vorbisFirstPage), otherFirst, otherLast, slice(first_, vorbisFirstPage, first_.size())});
     for (const Bytes* group : {&before, &after}) {
         Decoded d = decodeInChunks(*group, 100);
         EXPECT_FALSE(d.failed);
@@ -194,9 +192,8 @@ TEST_F(VorbisDecoderTest, ContinuesAfterGarbageInTheMiddle) {
     for (size_t size : {1, 300, 20000}) {
         SCOPED_TRACE(size);
         size_t cut = first_.size() / 2;
-        Decoded d = decodeInChunks(concat({slice(first_, 0, cut), junk(size, 5), slice(first_, cut, first_.size()),
-                                           second_}),
-                                   4096);
+        Decoded d = decodeInChunks(
+            concat({slice(first_, 0, cut), junk(size, 5), slice(first_, cut, first_.size()), second_}), 4096);
         ASSERT_FALSE(d.failed);
         // The damaged page is lost, and a packet it shared with the next one.
         EXPECT_GE(d.frames, 2 * 44100 - framesOfPageAt(first_, cut) - 2048);

@@ -20,8 +20,8 @@ std::vector<float> sine(double frequency, double seconds, int channels = 1, doub
     std::vector<float> out(frames * static_cast<size_t>(channels));
     for (size_t i = 0; i < frames; ++i)
         for (int c = 0; c < channels; ++c)
-            out[i * static_cast<size_t>(channels) + static_cast<size_t>(c)] =
-                static_cast<float>(amplitude * std::sin(2 * std::numbers::pi * frequency * static_cast<double>(i) / rate));
+            out[i * static_cast<size_t>(channels) + static_cast<size_t>(c)] = static_cast<float>(
+                amplitude * std::sin(2 * std::numbers::pi * frequency * static_cast<double>(i) / rate));
     return out;
 }
 
@@ -87,9 +87,15 @@ TEST(ParamEq, DefaultsAndRangesPinnedFromBothSides) {
     BASS_DX8_PARAMEQ good = {1000, 18, 5};
     ASSERT_TRUE(eq->setParameters(&good));
     // A third of 44100 Hz is 14700 Hz.
-    for (BASS_DX8_PARAMEQ bad : std::vector<BASS_DX8_PARAMEQ>{
-             {79.9f, 12, 0}, {14701, 12, 0}, {nan, 12, 0}, {1000, 0.99f, 0}, {1000, 36.01f, 0},
-             {1000, nan, 0}, {1000, 12, 15.01f}, {1000, 12, -15.01f}, {1000, 12, nan}}) {
+    for (BASS_DX8_PARAMEQ bad : std::vector<BASS_DX8_PARAMEQ>{{79.9f, 12, 0},
+                                                              {14701, 12, 0},
+                                                              {nan, 12, 0},
+                                                              {1000, 0.99f, 0},
+                                                              {1000, 36.01f, 0},
+                                                              {1000, nan, 0},
+                                                              {1000, 12, 15.01f},
+                                                              {1000, 12, -15.01f},
+                                                              {1000, 12, nan}}) {
         EXPECT_FALSE(eq->setParameters(&bad)) << bad.fCenter << " " << bad.fBandwidth << " " << bad.fGain;
         BASS_DX8_PARAMEQ now = parametersOf(*eq);
         EXPECT_EQ(now.fCenter, good.fCenter);

@@ -80,11 +80,18 @@ TEST(Reverb, DefaultsAndRangesPinnedFromBothSides) {
     float nan = std::numeric_limits<float>::quiet_NaN();
     BASS_DX8_REVERB good = {-3, -12, 500, 0.5f};
     ASSERT_TRUE(fx->setParameters(&good));
-    for (BASS_DX8_REVERB bad : std::vector<BASS_DX8_REVERB>{
-             {0.01f, 0, 1000, 0.5f}, {-96.01f, 0, 1000, 0.5f}, {nan, 0, 1000, 0.5f},
-             {0, 0.01f, 1000, 0.5f}, {0, -96.01f, 1000, 0.5f}, {0, nan, 1000, 0.5f},
-             {0, 0, 0.0009f, 0.5f}, {0, 0, 3000.1f, 0.5f}, {0, 0, nan, 0.5f},
-             {0, 0, 1000, 0.0009f}, {0, 0, 1000, 0.9991f}, {0, 0, 1000, nan}}) {
+    for (BASS_DX8_REVERB bad : std::vector<BASS_DX8_REVERB>{{0.01f, 0, 1000, 0.5f},
+                                                            {-96.01f, 0, 1000, 0.5f},
+                                                            {nan, 0, 1000, 0.5f},
+                                                            {0, 0.01f, 1000, 0.5f},
+                                                            {0, -96.01f, 1000, 0.5f},
+                                                            {0, nan, 1000, 0.5f},
+                                                            {0, 0, 0.0009f, 0.5f},
+                                                            {0, 0, 3000.1f, 0.5f},
+                                                            {0, 0, nan, 0.5f},
+                                                            {0, 0, 1000, 0.0009f},
+                                                            {0, 0, 1000, 0.9991f},
+                                                            {0, 0, 1000, nan}}) {
         EXPECT_FALSE(fx->setParameters(&bad));
         BASS_DX8_REVERB now = parametersOf(*fx);
         EXPECT_EQ(now.fInGain, good.fInGain);

@@ -24,8 +24,7 @@ struct MetaEvent {
 
 class EventRecorder {
 public:
-    engine::net::HttpEvents events()
-    {
+    engine::net::HttpEvents events() {
         engine::net::HttpEvents e;
         e.onHeaders = [this](const engine::net::HttpResponse& r) {
             update([&] {
@@ -36,9 +35,7 @@ public:
         e.onAudio = [this](const unsigned char* data, size_t size) {
             update([&] { audio.insert(audio.end(), data, data + size); });
         };
-        e.onMeta = [this](const std::string& text) {
-            update([&] { metas.push_back({audio.size(), text}); });
-        };
+        e.onMeta = [this](const std::string& text) { update([&] { metas.push_back({audio.size(), text}); }); };
         e.onEnd = [this](int error) {
             update([&] {
                 end = error;
@@ -49,22 +46,19 @@ public:
     }
 
     // Generous: a loaded 2-core machine under a sanitizer is slow.
-    bool waitForEnd(std::chrono::milliseconds limit = 60s)
-    {
+    bool waitForEnd(std::chrono::milliseconds limit = 60s) {
         std::unique_lock<std::mutex> lock(mutex);
         return changed.wait_for(lock, limit, [&] { return end.has_value(); });
     }
 
-    bool waitForAudio(size_t bytes, std::chrono::milliseconds limit = 60s)
-    {
+    bool waitForAudio(size_t bytes, std::chrono::milliseconds limit = 60s) {
         std::unique_lock<std::mutex> lock(mutex);
         return changed.wait_for(lock, limit, [&] { return audio.size() >= bytes || end.has_value(); }) &&
                audio.size() >= bytes;
     }
 
     template <typename F>
-    void update(F change)
-    {
+    void update(F change) {
         {
             std::lock_guard<std::mutex> lock(mutex);
             change();
@@ -84,8 +78,7 @@ public:
 };
 
 // The bytes the server's {"bytes": n, "start": s} part generates.
-inline std::vector<unsigned char> counterBytes(size_t count, size_t start = 0)
-{
+inline std::vector<unsigned char> counterBytes(size_t count, size_t start = 0) {
     std::vector<unsigned char> bytes(count);
     for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<unsigned char>((start + i) % 251);
     return bytes;

@@ -14,8 +14,7 @@ namespace test {
 
 class HttpTest : public ::testing::Test {
 protected:
-    int open(const std::string& path, const engine::net::HttpOptions& options = {})
-    {
+    int open(const std::string& path, const engine::net::HttpOptions& options = {}) {
         return stream.open(server.url(path), options, recorder.events());
     }
 

@@ -17,8 +17,7 @@ using engine::net::HttpStream;
 using test::EventRecorder;
 
 // ezstream sends the files without their ID3v2 tags.
-std::vector<unsigned char> withoutId3v2(std::vector<unsigned char> bytes)
-{
+std::vector<unsigned char> withoutId3v2(std::vector<unsigned char> bytes) {
     if (bytes.size() < 10 || bytes[0] != 'I' || bytes[1] != 'D' || bytes[2] != '3') return bytes;
     size_t size = (size_t(bytes[6] & 0x7f) << 21) | (size_t(bytes[7] & 0x7f) << 14) | (size_t(bytes[8] & 0x7f) << 7) |
                   size_t(bytes[9] & 0x7f);
@@ -27,23 +26,20 @@ std::vector<unsigned char> withoutId3v2(std::vector<unsigned char> bytes)
     return bytes;
 }
 
-std::vector<unsigned char> readFile(const std::string& path)
-{
+std::vector<unsigned char> readFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 class HttpIcecast : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         icecast = test::IcecastServer::get();
         REQUIRE_ICECAST(icecast);
     }
 
     // Until `count` titles have come, or a minute has passed.
-    void listen(size_t count)
-    {
+    void listen(size_t count) {
         ASSERT_EQ(stream.open(icecast->mp3Url(), {}, recorder.events()), 0);
         std::unique_lock<std::mutex> lock(recorder.mutex);
         recorder.changed.wait_for(lock, std::chrono::seconds(60),
@@ -57,8 +53,7 @@ protected:
     HttpStream stream;
 };
 
-TEST_F(HttpIcecast, AnswerOfAnIcecastMount)
-{
+TEST_F(HttpIcecast, AnswerOfAnIcecastMount) {
     listen(1);
     ASSERT_TRUE(recorder.response);
     const engine::net::HttpResponse& r = *recorder.response;
@@ -70,8 +65,7 @@ TEST_F(HttpIcecast, AnswerOfAnIcecastMount)
     EXPECT_EQ(r.effectiveUrl, icecast->mp3Url());
 }
 
-TEST_F(HttpIcecast, TitlesFollowThePlaylistOncePerChange)
-{
+TEST_F(HttpIcecast, TitlesFollowThePlaylistOncePerChange) {
     size_t songs = icecast->songs().size();
     listen(songs + 1);
     const std::vector<test::MetaEvent>& metas = recorder.metas;
@@ -94,8 +88,7 @@ TEST_F(HttpIcecast, TitlesFollowThePlaylistOncePerChange)
     }
 }
 
-TEST_F(HttpIcecast, AudioIsAContiguousPieceOfTheSourceFiles)
-{
+TEST_F(HttpIcecast, AudioIsAContiguousPieceOfTheSourceFiles) {
     if (icecast->sourceFile(0, "mp3").empty()) GTEST_SKIP() << "the harness folder is not known here";
     listen(3);
     std::vector<unsigned char> loop;
@@ -113,8 +106,8 @@ TEST_F(HttpIcecast, AudioIsAContiguousPieceOfTheSourceFiles)
                              audio.begin() + 256);
     ASSERT_NE(start, looped.begin() + static_cast<long>(loop.size() + 256)) << "the first bytes are not in the files";
     auto mismatch = std::mismatch(audio.begin(), audio.end(), start);
-    EXPECT_EQ(mismatch.first, audio.end()) << "differs from the files at audio byte " << (mismatch.first - audio.begin())
-                                           << " of " << audio.size();
+    EXPECT_EQ(mismatch.first, audio.end())
+        << "differs from the files at audio byte " << (mismatch.first - audio.begin()) << " of " << audio.size();
 }
 
 }  // namespace

@@ -15,30 +15,26 @@ using test::StreamServer;
 
 class HttpStreamErrors : public test::HttpTest {
 protected:
-    int openWithTimeout(const std::string& path, int timeoutMs)
-    {
+    int openWithTimeout(const std::string& path, int timeoutMs) {
         HttpOptions options;
         options.timeoutMs = timeoutMs;
         return open(path, options);
     }
 
-    void expectNoEvents()
-    {
+    void expectNoEvents() {
         EXPECT_EQ(recorder.headerCalls, 0);
         EXPECT_EQ(recorder.endCalls, 0);
         EXPECT_TRUE(recorder.audio.empty());
     }
 };
 
-TEST_F(HttpStreamErrors, RefusedConnection)
-{
+TEST_F(HttpStreamErrors, RefusedConnection) {
     std::string url = "http://127.0.0.1:" + std::to_string(StreamServer::closedPort()) + "/";
     EXPECT_EQ(stream.open(url, {}, recorder.events()), BASS_ERROR_FILEOPEN);
     expectNoEvents();
 }
 
-TEST_F(HttpStreamErrors, UnknownHost)
-{
+TEST_F(HttpStreamErrors, UnknownHost) {
     // Patient, so that a resolver slow to give up still answers before our time-out.
     HttpOptions patient;
     patient.timeoutMs = 120000;
@@ -46,8 +42,7 @@ TEST_F(HttpStreamErrors, UnknownHost)
     expectNoEvents();
 }
 
-TEST_F(HttpStreamErrors, NotAWebAddress)
-{
+TEST_F(HttpStreamErrors, NotAWebAddress) {
     for (const char* url : {"ftp://127.0.0.1/a.mp3", "file:///etc/passwd", "", "127.0.0.1/stream", "httpx://h/"}) {
         HttpStream other;
         EXPECT_EQ(other.open(url, {}, recorder.events()), BASS_ERROR_PROTOCOL) << url;
@@ -55,23 +50,20 @@ TEST_F(HttpStreamErrors, NotAWebAddress)
     expectNoEvents();
 }
 
-TEST_F(HttpStreamErrors, ServerThatNeverAnswers)
-{
+TEST_F(HttpStreamErrors, ServerThatNeverAnswers) {
     server.route(R"({"path": "/silent", "action": "silent"})");
     EXPECT_EQ(openWithTimeout("/silent", 1000), BASS_ERROR_TIMEOUT);
     expectNoEvents();
 }
 
-TEST_F(HttpStreamErrors, HeadersAByteASecond)
-{
+TEST_F(HttpStreamErrors, HeadersAByteASecond) {
     server.route(R"({"path": "/slow", "status": "ICY 200 OK", "headers": ["icy-name: slow"], "head_rate": 1,
                     "body": [{"bytes": 100}]})");
     EXPECT_EQ(openWithTimeout("/slow", 1500), BASS_ERROR_TIMEOUT);
     expectNoEvents();
 }
 
-TEST_F(HttpStreamErrors, ErrorStatuses)
-{
+TEST_F(HttpStreamErrors, ErrorStatuses) {
     server.route(R"({"path": "/500", "status": "HTTP/1.1 500 Internal Server Error", "body": [{"text": "oops"}]})");
     server.route(R"({"path": "/icy404", "status": "ICY 404 Resource Not Available"})");
     server.route(R"({"path": "/moved", "status": "HTTP/1.0 301 Moved", "body": [{"text": "no Location"}]})");
@@ -82,16 +74,14 @@ TEST_F(HttpStreamErrors, ErrorStatuses)
     expectNoEvents();
 }
 
-TEST_F(HttpStreamErrors, RedirectLoop)
-{
+TEST_F(HttpStreamErrors, RedirectLoop) {
     server.route(R"({"path": "/a", "status": "HTTP/1.1 302 Found", "headers": ["Location: /b"]})");
     server.route(R"({"path": "/b", "status": "HTTP/1.1 302 Found", "headers": ["Location: {base}/a"]})");
     EXPECT_EQ(open("/a"), BASS_ERROR_REDIRECT);
     expectNoEvents();
 }
 
-TEST_F(HttpStreamErrors, RedirectCountFromBothSides)
-{
+TEST_F(HttpStreamErrors, RedirectCountFromBothSides) {
     server.route(R"({"path": "/r1", "status": "HTTP/1.1 302 Found", "headers": ["Location: /r2"]})");
     server.route(R"({"path": "/r2", "status": "HTTP/1.1 307 Temporary", "headers": ["Location: /end"]})");
     server.route(R"({"path": "/end", "body": [{"bytes": 10}]})");
@@ -104,14 +94,12 @@ TEST_F(HttpStreamErrors, RedirectCountFromBothSides)
     EXPECT_EQ(other.open(server.url("/r1"), one, {}), BASS_ERROR_REDIRECT);
 }
 
-TEST_F(HttpStreamErrors, RedirectToAnotherProtocol)
-{
+TEST_F(HttpStreamErrors, RedirectToAnotherProtocol) {
     server.route(R"({"path": "/ftp", "status": "HTTP/1.1 302 Found", "headers": ["Location: ftp://127.0.0.1/x"]})");
     EXPECT_EQ(open("/ftp"), BASS_ERROR_PROTOCOL);
 }
 
-TEST_F(HttpStreamErrors, HeadSizeFromBothSides)
-{
+TEST_F(HttpStreamErrors, HeadSizeFromBothSides) {
     // The padding counts filler lines only; status line and blank line add ~20 bytes.
     server.route(R"({"path": "/under", "pad_headers": 64000, "body": [{"bytes": 10}]})");
     server.route(R"({"path": "/over", "pad_headers": 66000, "body": [{"bytes": 10}]})");
@@ -123,14 +111,12 @@ TEST_F(HttpStreamErrors, HeadSizeFromBothSides)
     }
 }
 
-TEST_F(HttpStreamErrors, OneHeaderLineLargerThanTheLimit)
-{
+TEST_F(HttpStreamErrors, OneHeaderLineLargerThanTheLimit) {
     server.route(R"({"path": "/line", "headers": ["X-Long: )" + std::string(200000, 'x') + R"("]})");
     EXPECT_EQ(open("/line"), BASS_ERROR_HEADERS);
 }
 
-TEST_F(HttpStreamErrors, GarbageInsteadOfAHead)
-{
+TEST_F(HttpStreamErrors, GarbageInsteadOfAHead) {
     server.route(R"({"path": "/garbage", "head_hex": "8f00ff13370d0a0d0a0102030405"})");
     server.route(R"({"path": "/words", "head": "Hello there\r\n\r\nbody"})");
     server.route(R"({"path": "/badstatus", "head": "HTTP/1.1 OK\r\n\r\n"})");
@@ -141,8 +127,7 @@ TEST_F(HttpStreamErrors, GarbageInsteadOfAHead)
     expectNoEvents();
 }
 
-TEST_F(HttpStreamErrors, ServerClosesBeforeTheHead)
-{
+TEST_F(HttpStreamErrors, ServerClosesBeforeTheHead) {
     server.route(R"({"path": "/close", "action": "close"})");
     server.route(R"({"path": "/half", "head": "ICY 200 OK\r\nicy-na"})");
     for (const char* path : {"/close", "/half"}) {
@@ -152,16 +137,14 @@ TEST_F(HttpStreamErrors, ServerClosesBeforeTheHead)
     expectNoEvents();
 }
 
-TEST_F(HttpStreamErrors, TlsWithAPlainServer)
-{
+TEST_F(HttpStreamErrors, TlsWithAPlainServer) {
     server.route(R"({"path": "/plain", "body": [{"bytes": 10}]})");
     std::string url = "https://127.0.0.1:" + std::to_string(server.port()) + "/plain";
     EXPECT_EQ(stream.open(url, {}, recorder.events()), BASS_ERROR_SSL);
     expectNoEvents();
 }
 
-TEST_F(HttpStreamErrors, MetaintZeroOrAbsurdLeavesTheBytesAlone)
-{
+TEST_F(HttpStreamErrors, MetaintZeroOrAbsurdLeavesTheBytesAlone) {
     for (const char* value : {"0", "99999999999", "-16", "abc"}) {
         std::string path = std::string("/metaint-") + value;
         server.route(R"({"path": ")" + path + R"(", "headers": ["icy-metaint: )" + value +
@@ -176,8 +159,7 @@ TEST_F(HttpStreamErrors, MetaintZeroOrAbsurdLeavesTheBytesAlone)
     }
 }
 
-TEST_F(HttpStreamErrors, MetadataBlockCutOffByTheEnd)
-{
+TEST_F(HttpStreamErrors, MetadataBlockCutOffByTheEnd) {
     server.route(R"({"path": "/cut", "status": "ICY 200 OK", "headers": ["icy-metaint: 100"], "metaint": 100,
                     "meta": [{"block": 0, "title": "whole"}, {"block": 1, "hex": "054142"}],
                     "body": [{"bytes": 200}]})");
@@ -190,8 +172,7 @@ TEST_F(HttpStreamErrors, MetadataBlockCutOffByTheEnd)
     EXPECT_EQ(recorder.endCalls, 1);
 }
 
-TEST_F(HttpStreamErrors, ServerClosesMidStream)
-{
+TEST_F(HttpStreamErrors, ServerClosesMidStream) {
     server.route(R"({"path": "/drop", "headers": ["Content-Type: audio/mpeg"],
                     "body": [{"bytes": 3000}, {"close": true}, {"bytes": 10}]})");
     server.route(R"({"path": "/short", "headers": ["Content-Length: 100000"], "body": [{"bytes": 3000}]})");
@@ -206,8 +187,7 @@ TEST_F(HttpStreamErrors, ServerClosesMidStream)
     }
 }
 
-TEST_F(HttpStreamErrors, StallAfterTheHeadEndsTheDownload)
-{
+TEST_F(HttpStreamErrors, StallAfterTheHeadEndsTheDownload) {
     server.route(R"({"path": "/stall", "status": "ICY 200 OK", "body": [{"bytes": 2000}, {"stall": true}]})");
     ASSERT_EQ(openWithTimeout("/stall", 1000), 0);
     ASSERT_TRUE(recorder.waitForEnd());
@@ -215,8 +195,7 @@ TEST_F(HttpStreamErrors, StallAfterTheHeadEndsTheDownload)
     EXPECT_EQ(*recorder.end, BASS_ERROR_TIMEOUT);
 }
 
-TEST_F(HttpStreamErrors, HtmlPageIsReportedForTheCallerToRefuse)
-{
+TEST_F(HttpStreamErrors, HtmlPageIsReportedForTheCallerToRefuse) {
     server.route(R"({"path": "/page", "headers": ["Content-Type: Text/HTML; charset=utf-8"],
                     "body": [{"text": "<html><body>Not a stream</body></html>"}]})");
     ASSERT_EQ(open("/page"), 0);
@@ -228,8 +207,7 @@ TEST_F(HttpStreamErrors, HtmlPageIsReportedForTheCallerToRefuse)
 
 // What the stream's consumer does runs inside libcurl's callbacks; a failure
 // it throws there ends this download with an error code, not the process.
-TEST_F(HttpStreamErrors, HandlerThatThrowsEndsTheDownloadNotTheProcess)
-{
+TEST_F(HttpStreamErrors, HandlerThatThrowsEndsTheDownloadNotTheProcess) {
     server.route(R"({"path": "/a", "headers": ["Content-Type: audio/mpeg"], "body": [{"bytes": 4000}]})");
     engine::net::HttpEvents events = recorder.events();
     events.onAudio = [](const unsigned char*, size_t) { throw std::runtime_error("the consumer refused"); };

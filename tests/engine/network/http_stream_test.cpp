@@ -18,13 +18,14 @@ using test::MetaEvent;
 using test::StreamServer;
 using namespace std::chrono_literals;
 
-std::string title(const std::string& name) { return "StreamTitle='" + name + "';"; }
+std::string title(const std::string& name) {
+    return "StreamTitle='" + name + "';";
+}
 
 class HttpStreamTest : public test::HttpTest {
 protected:
     // Polls the server until `path` has had `count` requests.
-    bool waitForRequests(const std::string& path, int count)
-    {
+    bool waitForRequests(const std::string& path, int count) {
         for (int i = 0; i < 600; ++i) {
             if (server.requestCount(path) >= count) return true;
             std::this_thread::sleep_for(100ms);
@@ -33,8 +34,7 @@ protected:
     }
 };
 
-TEST_F(HttpStreamTest, IcyResponseWithHeadersAsReceived)
-{
+TEST_F(HttpStreamTest, IcyResponseWithHeadersAsReceived) {
     server.route(R"({"path": "/icy", "status": "ICY 200 OK",
                     "headers": ["icy-notice1: <BR>This stream requires Winamp<BR>", "icy-name:Radio Eins",
                                 "icy-url: http://radio.example", "Content-Type: Audio/MPEG; rate=44100",
@@ -55,8 +55,7 @@ TEST_F(HttpStreamTest, IcyResponseWithHeadersAsReceived)
     EXPECT_EQ(recorder.headerCalls, 1);
 }
 
-TEST_F(HttpStreamTest, HttpResponseOfAnIcecastServer)
-{
+TEST_F(HttpStreamTest, HttpResponseOfAnIcecastServer) {
     server.route(R"({"path": "/live.mp3", "status": "HTTP/1.0 200 OK",
                     "headers": ["Server: Icecast 2.4.4", "Content-Type: audio/mpeg", "icy-name: Test FM"],
                     "body": [{"bytes": 4000, "start": 9}]})");
@@ -70,8 +69,7 @@ TEST_F(HttpStreamTest, HttpResponseOfAnIcecastServer)
     EXPECT_EQ(recorder.endCalls, 1);
 }
 
-TEST_F(HttpStreamTest, RequestAsksForMetadataAndNamesThePlayer)
-{
+TEST_F(HttpStreamTest, RequestAsksForMetadataAndNamesThePlayer) {
     server.route(R"({"path": "/ask", "body": [{"bytes": 1}]})");
     ASSERT_EQ(open("/ask"), 0);
     std::string requests = server.requests("/ask");
@@ -80,8 +78,7 @@ TEST_F(HttpStreamTest, RequestAsksForMetadataAndNamesThePlayer)
     EXPECT_NE(requests.find("GET /ask HTTP/1.1"), std::string::npos) << requests;
 }
 
-TEST_F(HttpStreamTest, TrailingLineEndOfTheAddressIsIgnored)
-{
+TEST_F(HttpStreamTest, TrailingLineEndOfTheAddressIsIgnored) {
     server.route(R"({"path": "/nl", "body": [{"bytes": 10}]})");
     for (const char* end : {"\n", "\r\n", "\r"}) {
         HttpStream other;
@@ -90,8 +87,7 @@ TEST_F(HttpStreamTest, TrailingLineEndOfTheAddressIsIgnored)
     EXPECT_EQ(server.requestCount("/nl"), 3);
 }
 
-TEST_F(HttpStreamTest, TrailingBlanksAreIgnoredAndInnerOnesEscaped)
-{
+TEST_F(HttpStreamTest, TrailingBlanksAreIgnoredAndInnerOnesEscaped) {
     server.route(R"({"path": "/a%20b", "body": [{"bytes": 10}]})");
     for (const char* end : {" ", "\t", " \t\r\n"}) {
         HttpStream other;
@@ -100,8 +96,7 @@ TEST_F(HttpStreamTest, TrailingBlanksAreIgnoredAndInnerOnesEscaped)
     EXPECT_EQ(server.requestCount("/a%20b"), 3);
 }
 
-TEST_F(HttpStreamTest, EnvironmentProxyIsUsedExceptForTheHostsNoProxyNames)
-{
+TEST_F(HttpStreamTest, EnvironmentProxyIsUsedExceptForTheHostsNoProxyNames) {
     // The scripted server stands in for the proxy: it hears the whole address.
     const std::string station = "http://station.invalid/radio";
     server.route(R"({"path": ")" + station + R"(", "body": [{"bytes": 10}]})");
@@ -116,8 +111,7 @@ TEST_F(HttpStreamTest, EnvironmentProxyIsUsedExceptForTheHostsNoProxyNames)
 
 // Titles at known blocks: the text must come after exactly the audio bytes
 // that preceded its block, whatever the network's chunking.
-void expectTitlesInOrder(EventRecorder& recorder, size_t metaint)
-{
+void expectTitlesInOrder(EventRecorder& recorder, size_t metaint) {
     ASSERT_TRUE(recorder.waitForEnd());
     EXPECT_EQ(recorder.audio, test::counterBytes(metaint * 8));
     std::vector<MetaEvent> expected = {{metaint * 1, title("One")},
@@ -133,8 +127,7 @@ const char* kTitledBlocks = R"("meta": [{"block": 0, "title": "One"}, {"block": 
                                       {"block": 5, "title": "One"}, {"block": 6, "length": 255, "fill": "F"},
                                       {"block": 7, "length": 0}])";
 
-TEST_F(HttpStreamTest, MetadataComesBetweenTheRightAudioBytes)
-{
+TEST_F(HttpStreamTest, MetadataComesBetweenTheRightAudioBytes) {
     for (int metaint : {1, 17, 8192}) {
         std::string path = "/titles" + std::to_string(metaint);
         std::string m = std::to_string(metaint);
@@ -149,8 +142,7 @@ TEST_F(HttpStreamTest, MetadataComesBetweenTheRightAudioBytes)
     }
 }
 
-TEST_F(HttpStreamTest, MetadataOrderHoldsWhenTheServerTrickles)
-{
+TEST_F(HttpStreamTest, MetadataOrderHoldsWhenTheServerTrickles) {
     server.route(std::string(R"({"path": "/trickle", "status": "ICY 200 OK", "headers": ["icy-metaint: 300"],
                                  "metaint": 300, "rate": 8000, )") +
                  kTitledBlocks + R"(, "body": [{"bytes": 2400}]})");
@@ -158,8 +150,7 @@ TEST_F(HttpStreamTest, MetadataOrderHoldsWhenTheServerTrickles)
     expectTitlesInOrder(recorder, 300);
 }
 
-TEST_F(HttpStreamTest, ChunkedBodyIsDecodedBeforeTheMetadataIsCut)
-{
+TEST_F(HttpStreamTest, ChunkedBodyIsDecodedBeforeTheMetadataIsCut) {
     // 6 audio bytes, a block "StreamTitle='C';" (length byte 1), 4 audio bytes,
     // in chunks that split both the audio and the block.
     std::string chunked =
@@ -179,15 +170,13 @@ TEST_F(HttpStreamTest, ChunkedBodyIsDecodedBeforeTheMetadataIsCut)
     EXPECT_EQ(*recorder.end, 0);
 }
 
-TEST_F(HttpStreamTest, OpenTwiceIsRefused)
-{
+TEST_F(HttpStreamTest, OpenTwiceIsRefused) {
     server.route(R"({"path": "/once", "body": [{"bytes": 10}]})");
     ASSERT_EQ(open("/once"), 0);
     EXPECT_EQ(open("/once"), BASS_ERROR_ALREADY);
 }
 
-TEST_F(HttpStreamTest, StopWhileConnectingEndsOpen)
-{
+TEST_F(HttpStreamTest, StopWhileConnectingEndsOpen) {
     server.route(R"({"path": "/never", "action": "silent"})");
     HttpOptions patient;
     patient.timeoutMs = 600000;
@@ -200,16 +189,14 @@ TEST_F(HttpStreamTest, StopWhileConnectingEndsOpen)
     EXPECT_EQ(recorder.endCalls, 0);
 }
 
-TEST_F(HttpStreamTest, StopBeforeOpenConnectsNowhere)
-{
+TEST_F(HttpStreamTest, StopBeforeOpenConnectsNowhere) {
     server.route(R"({"path": "/x", "body": [{"bytes": 10}]})");
     stream.stop();
     EXPECT_EQ(open("/x"), kStoppedError);
     EXPECT_EQ(server.requestCount("/x"), 0);
 }
 
-TEST_F(HttpStreamTest, StopWhileStreamingEndsTheDownload)
-{
+TEST_F(HttpStreamTest, StopWhileStreamingEndsTheDownload) {
     server.route(R"({"path": "/endless", "status": "ICY 200 OK", "headers": ["icy-metaint: 4000"], "metaint": 4000,
                     "titles": {"every": 2, "list": ["A", "B"]}, "body": [{"bytes": 1000}], "loop": true,
                     "rate": 200000})");
@@ -226,8 +213,7 @@ TEST_F(HttpStreamTest, StopWhileStreamingEndsTheDownload)
     stream.stop();  // idempotent
 }
 
-TEST_F(HttpStreamTest, StopWaitsForAnEventItsOwnerReleases)
-{
+TEST_F(HttpStreamTest, StopWaitsForAnEventItsOwnerReleases) {
     server.route(R"({"path": "/fast", "body": [{"bytes": 100000}], "loop": true})");
     std::mutex gateMutex;
     std::condition_variable gateChanged;
@@ -251,8 +237,7 @@ TEST_F(HttpStreamTest, StopWaitsForAnEventItsOwnerReleases)
     stream.stop();
 }
 
-TEST_F(HttpStreamTest, StopFromInsideAnEventEndsTheDownloadAfterIt)
-{
+TEST_F(HttpStreamTest, StopFromInsideAnEventEndsTheDownloadAfterIt) {
     server.route(R"({"path": "/self", "body": [{"bytes": 100000}], "loop": true})");
     engine::net::HttpEvents events = recorder.events();
     auto record = events.onAudio;
@@ -265,8 +250,7 @@ TEST_F(HttpStreamTest, StopFromInsideAnEventEndsTheDownloadAfterIt)
     EXPECT_EQ(*recorder.end, kStoppedError);
 }
 
-TEST_F(HttpStreamTest, DestroyingAStreamingObjectJoinsItsThread)
-{
+TEST_F(HttpStreamTest, DestroyingAStreamingObjectJoinsItsThread) {
     server.route(R"({"path": "/loop", "body": [{"bytes": 5000}], "loop": true, "rate": 100000})");
     EventRecorder events;
     {

@@ -24,8 +24,7 @@ class IcyWire {
 public:
     explicit IcyWire(size_t metaint) : metaint_(metaint) {}
 
-    void interval(const std::string& block)
-    {
+    void interval(const std::string& block) {
         for (size_t i = 0; i < metaint_; ++i) {
             auto byte = static_cast<unsigned char>((audio.size() * 7 + 3) % 256);
             audio.push_back(byte);
@@ -41,8 +40,7 @@ private:
     size_t metaint_;
 };
 
-std::string block(const std::string& text)
-{
+std::string block(const std::string& text) {
     size_t units = (text.size() + 15) / 16;
     std::string bytes(1, static_cast<char>(units));
     bytes += text;
@@ -52,14 +50,17 @@ std::string block(const std::string& text)
 
 const std::string kEmpty(1, '\0');
 
-std::string title(const std::string& name) { return "StreamTitle='" + name + "';"; }
+std::string title(const std::string& name) {
+    return "StreamTitle='" + name + "';";
+}
 
-Output parse(const std::vector<unsigned char>& wire, long metaint, const std::vector<size_t>& pieces)
-{
+Output parse(const std::vector<unsigned char>& wire, long metaint, const std::vector<size_t>& pieces) {
     Output out;
     IcyParser parser(
         metaint, [&](const unsigned char* data, size_t size) { out.audio.insert(out.audio.end(), data, data + size); },
-        [&](const std::string& text) { out.metas.push_back({out.audio.size(), text}); });
+        [&](const std::string& text) {
+            out.metas.push_back({out.audio.size(), text});
+        });
     size_t at = 0;
     for (size_t i = 0; at < wire.size(); ++i) {
         size_t size = std::min(pieces[i % pieces.size()], wire.size() - at);
@@ -70,31 +71,28 @@ Output parse(const std::vector<unsigned char>& wire, long metaint, const std::ve
     return out;
 }
 
-Output parseWhole(const std::vector<unsigned char>& wire, long metaint)
-{
+Output parseWhole(const std::vector<unsigned char>& wire, long metaint) {
     return parse(wire, metaint, {wire.size() + 1});
 }
 
 // Every edge case of the format in one stream, so that the chunk sweeps
 // below cross each of them at every offset.
-IcyWire mixedStream()
-{
+IcyWire mixedStream() {
     IcyWire wire(16);
     wire.interval(block(title("A")));
     wire.interval(kEmpty);
     wire.interval(block(title("A")));  // repeated: no event
     wire.interval(block(title("O'Brien; AC/DC")));
     wire.interval(block("StreamTitle='x';StreamUrl='';"));
-    wire.interval(std::string(1, '\x05') + std::string(80, '\0'));  // all NUL: no event
+    wire.interval(std::string(1, '\x05') + std::string(80, '\0'));   // all NUL: no event
     wire.interval(std::string(1, '\xff') + std::string(4080, 'z'));  // full, no NUL
-    wire.interval(block(title("\xcf\xf0\xe8\xe2\xe5\xf2")));      // Windows-1251
-    wire.interval(block(std::string(2000, 'L')));                  // length byte 0x7d
-    wire.interval(block(std::string(2100, 'M')));                  // length byte 0x84: unsigned
+    wire.interval(block(title("\xcf\xf0\xe8\xe2\xe5\xf2")));         // Windows-1251
+    wire.interval(block(std::string(2000, 'L')));                    // length byte 0x7d
+    wire.interval(block(std::string(2100, 'M')));                    // length byte 0x84: unsigned
     return wire;
 }
 
-TEST(IcyParser, DeliversAudioAndChangedTextsAtTheirPositions)
-{
+TEST(IcyParser, DeliversAudioAndChangedTextsAtTheirPositions) {
     IcyWire wire = mixedStream();
     Output out = parseWhole(wire.wire, 16);
     EXPECT_EQ(out.audio, wire.audio);
@@ -111,8 +109,7 @@ TEST(IcyParser, DeliversAudioAndChangedTextsAtTheirPositions)
     EXPECT_FALSE(out.insideMetadata);
 }
 
-TEST(IcyParser, ChunkSizeDoesNotChangeTheResult)
-{
+TEST(IcyParser, ChunkSizeDoesNotChangeTheResult) {
     IcyWire wire = mixedStream();
     Output whole = parseWhole(wire.wire, 16);
     for (size_t piece : {1, 2, 3, 7, 13, 15, 16, 17, 31, 64, 4079, 4080, 4081, 4097})
@@ -125,8 +122,7 @@ TEST(IcyParser, ChunkSizeDoesNotChangeTheResult)
     }
 }
 
-TEST(IcyParser, BlockOfFullLengthEndingInNulDropsOnlyTheNul)
-{
+TEST(IcyParser, BlockOfFullLengthEndingInNulDropsOnlyTheNul) {
     IcyWire wire(8);
     wire.interval(std::string(1, '\xff') + std::string(4079, 'q') + '\0');
     wire.interval(std::string(1, '\xff') + std::string(4080, 'q'));
@@ -137,8 +133,7 @@ TEST(IcyParser, BlockOfFullLengthEndingInNulDropsOnlyTheNul)
     EXPECT_EQ(out.audio, wire.audio);
 }
 
-TEST(IcyParser, TextEndsAtTheFirstNulAndIgnoresThePadding)
-{
+TEST(IcyParser, TextEndsAtTheFirstNulAndIgnoresThePadding) {
     IcyWire wire(4);
     wire.interval(std::string(1, '\x02') + "StreamTitle='a';" + std::string(1, '\0') + "junk after NUL" + '\0');
     wire.interval(block(title("a")));  // the same text once the junk is cut: no event
@@ -147,8 +142,7 @@ TEST(IcyParser, TextEndsAtTheFirstNulAndIgnoresThePadding)
     EXPECT_EQ(out.metas, expected);
 }
 
-TEST(IcyParser, TextAfterAnEmptyOrBlankBlockIsStillCompared)
-{
+TEST(IcyParser, TextAfterAnEmptyOrBlankBlockIsStillCompared) {
     IcyWire wire(10);
     wire.interval(block(title("A")));
     wire.interval(kEmpty);
@@ -161,8 +155,7 @@ TEST(IcyParser, TextAfterAnEmptyOrBlankBlockIsStillCompared)
     EXPECT_EQ(out.metas, expected);
 }
 
-TEST(IcyParser, CutOffBlockIsNeverReportedWhateverTheChunking)
-{
+TEST(IcyParser, CutOffBlockIsNeverReportedWhateverTheChunking) {
     IcyWire wire(32);
     wire.interval(block(title("whole")));
     wire.interval(block(title("never finished")));
@@ -176,8 +169,7 @@ TEST(IcyParser, CutOffBlockIsNeverReportedWhateverTheChunking)
     }
 }
 
-TEST(IcyParser, StreamCutRightAfterTheLengthByteIsInsideMetadata)
-{
+TEST(IcyParser, StreamCutRightAfterTheLengthByteIsInsideMetadata) {
     IcyWire wire(8);
     wire.interval(std::string(1, '\x03'));
     Output out = parseWhole(wire.wire, 8);
@@ -186,8 +178,7 @@ TEST(IcyParser, StreamCutRightAfterTheLengthByteIsInsideMetadata)
     EXPECT_TRUE(out.insideMetadata);
 }
 
-TEST(IcyParser, ZeroIntervalPassesEveryByteThrough)
-{
+TEST(IcyParser, ZeroIntervalPassesEveryByteThrough) {
     IcyWire wire(16);
     wire.interval(block(title("looks like metadata")));
     for (long metaint : {0L, -16L}) {
@@ -197,8 +188,7 @@ TEST(IcyParser, ZeroIntervalPassesEveryByteThrough)
     }
 }
 
-TEST(IcyParser, IntervalOfOneByte)
-{
+TEST(IcyParser, IntervalOfOneByte) {
     IcyWire wire(1);
     wire.interval(block(title("x")));
     wire.interval(kEmpty);

@@ -11,8 +11,7 @@ using Entries = std::vector<std::string>;
 
 const std::string kBase = "http://radio.example/lists/top.pls?x=1";
 
-TEST(Playlist, PlsEntriesInNumberOrder)
-{
+TEST(Playlist, PlsEntriesInNumberOrder) {
     std::string pls =
         "\xEF\xBB\xBF[playlist]\r\n"
         "NumberOfEntries=3\r\n"
@@ -27,14 +26,12 @@ TEST(Playlist, PlsEntriesInNumberOrder)
     EXPECT_EQ(parsePlaylist(pls, kBase), expected);
 }
 
-TEST(Playlist, PlsWithoutSectionHeaderAndEmptyEntries)
-{
+TEST(Playlist, PlsWithoutSectionHeaderAndEmptyEntries) {
     EXPECT_EQ(parsePlaylist("File1=\nFile2=http://x.example/\n", kBase), Entries{"http://x.example/"});
     EXPECT_TRUE(parsePlaylist("[playlist]\nNumberOfEntries=0\n", kBase).empty());
 }
 
-TEST(Playlist, M3uLinesThatAreNotComments)
-{
+TEST(Playlist, M3uLinesThatAreNotComments) {
     std::string m3u =
         "#EXTM3U\n"
         "#EXTINF:-1,Station One\n"
@@ -46,23 +43,20 @@ TEST(Playlist, M3uLinesThatAreNotComments)
     EXPECT_EQ(parsePlaylist(m3u, kBase), (Entries{"http://one.example/stream", "http://two.example/stream"}));
 }
 
-TEST(Playlist, RelativeEntriesResolveAgainstThePlaylistAddress)
-{
+TEST(Playlist, RelativeEntriesResolveAgainstThePlaylistAddress) {
     std::string m3u = "stream.mp3\n/root.mp3\n../up.mp3\n//other.example/x\nhttps://abs.example/y\n";
     Entries expected = {"http://radio.example/lists/stream.mp3", "http://radio.example/root.mp3",
                         "http://radio.example/up.mp3", "http://other.example/x", "https://abs.example/y"};
     EXPECT_EQ(parsePlaylist(m3u, kBase), expected);
 }
 
-TEST(Playlist, EntriesThatAreNotWebAddressesStayAsTheyAre)
-{
+TEST(Playlist, EntriesThatAreNotWebAddressesStayAsTheyAre) {
     EXPECT_EQ(resolveUrl(kBase, "mms://old.example/live"), "mms://old.example/live");
     EXPECT_EQ(resolveUrl("not a url", "x.mp3"), "x.mp3");
     EXPECT_EQ(resolveUrl(kBase, "a b.mp3"), "http://radio.example/lists/a%20b.mp3");
 }
 
-TEST(Playlist, EntryCountIsBoundedFromBothSides)
-{
+TEST(Playlist, EntryCountIsBoundedFromBothSides) {
     auto listOf = [](size_t count) {
         std::string m3u;
         for (size_t i = 0; i < count; ++i) m3u += "http://h.example/" + std::to_string(i) + "\n";
@@ -75,8 +69,7 @@ TEST(Playlist, EntryCountIsBoundedFromBothSides)
     EXPECT_EQ(capped.back(), "http://h.example/" + std::to_string(limit - 1));
 }
 
-TEST(Playlist, BinaryNoiseGivesNoEntries)
-{
+TEST(Playlist, BinaryNoiseGivesNoEntries) {
     std::string noise;
     for (int i = 0; i < 4096; ++i) noise += static_cast<char>((i * 131 + 7) % 256);
     for (const std::string& entry : parsePlaylist(noise, kBase)) {
@@ -86,17 +79,15 @@ TEST(Playlist, BinaryNoiseGivesNoEntries)
     EXPECT_TRUE(parsePlaylist(mp3Frame, kBase).empty());
 }
 
-TEST(Playlist, RecognisedByMediaType)
-{
-    for (const char* type : {"audio/x-scpls", "audio/scpls", "application/pls+xml", "audio/x-mpegurl",
-                             "audio/mpegurl", "application/x-mpegurl", "application/vnd.apple.mpegurl"})
+TEST(Playlist, RecognisedByMediaType) {
+    for (const char* type : {"audio/x-scpls", "audio/scpls", "application/pls+xml", "audio/x-mpegurl", "audio/mpegurl",
+                             "application/x-mpegurl", "application/vnd.apple.mpegurl"})
         EXPECT_TRUE(isPlaylist(type, "http://h.example/stream")) << type;
     EXPECT_FALSE(isPlaylist("audio/mpeg", "http://h.example/stream"));
     EXPECT_FALSE(isPlaylist("text/html", "http://h.example/stream"));
 }
 
-TEST(Playlist, RecognisedByExtensionUnlessTheTypeIsAudio)
-{
+TEST(Playlist, RecognisedByExtensionUnlessTheTypeIsAudio) {
     for (const char* url : {"http://h.example/a.pls", "http://h.example/A.M3U", "http://h.example/x/b.m3u8?t=1",
                             "https://h.example/c.pls#top"}) {
         EXPECT_TRUE(isPlaylist("", url)) << url;
