@@ -13,7 +13,7 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev
   fonts-dejavu-core
   # tests: framework, sanitizer runtimes, fixture makers, a real streaming server
-  libgtest-dev googletest clang libclang-rt-14-dev
+  libgtest-dev googletest clang libclang-rt-14-dev clang-format
   lame vorbis-tools sox python3 icecast2 ezstream curl
   # running without a display, screenshots
   xvfb xauth x11-apps imagemagick dbus xdotool
