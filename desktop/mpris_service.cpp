@@ -20,8 +20,11 @@ const char* const objectPath = "/org/mpris/MediaPlayer2";
 const char* const playerInterface = "org.mpris.MediaPlayer2.Player";
 const char* const busName = "org.mpris.MediaPlayer2.tunelark";
 // Titles change every few minutes; a look five times a second shows a new
-// one well within a second for a few cheap control reads.
+// one well within a second for a few cheap control reads. With nothing
+// playing only a click in the window can change what the desktop is told:
+// a look a second finds it soon enough and keeps an idle player asleep.
 const int pollMs = 200;
+const int idlePollMs = 1000;
 
 }  // namespace
 
@@ -133,6 +136,8 @@ void MprisService::refresh() {
     shown_ = view;
     if (looked_ && !changed.isEmpty()) announce(changed);
     looked_ = true;
+    const int interval = status_ == QLatin1String("Playing") ? pollMs : idlePollMs;
+    if (poll_.interval() != interval) poll_.setInterval(interval);
 }
 
 void MprisService::lookAtStepping(const WindowView& view, QVariantMap& changed) {
