@@ -11,22 +11,32 @@ Mixer::Mixer(int rate, int channels, int maxFrames)
 
 void Mixer::render(float* out, int frames) {
     auto begin = std::chrono::steady_clock::now();
+    bool mixed = false;
     for (int done = 0; done < frames;) {
         int chunk = std::min(frames - done, maxFrames_);
-        renderChunk(out + size_t(done) * channels_, chunk);
+        mixed = renderChunk(out + size_t(done) * channels_, chunk) || mixed;
         done += chunk;
     }
     std::chrono::duration<double> spent = std::chrono::steady_clock::now() - begin;
-    measureLoad(spent.count(), frames);
+    // With no channel the device only plays out silence: no load, and the
+    // figure must read zero, not the tail of the last stream's average that
+    // would stay once an idle device stops calling.
+    if (mixed)
+        measureLoad(spent.count(), frames);
+    else
+        cpu_.store(0.0f, std::memory_order_relaxed);
 }
 
-void Mixer::renderChunk(float* out, int frames) {
+bool Mixer::renderChunk(float* out, int frames) {
     std::memset(out, 0, sizeof(float) * size_t(frames) * channels_);
+    bool any;
     {
         MutexLock lock(sourcesMutex_);
+        any = !sources_.empty();
         for (auto& source : sources_) source->mixInto(out, frames, channels_, scratch_.data());
     }
     applyMasterVolume(out, frames);
+    return any;
 }
 
 void Mixer::applyMasterVolume(float* out, int frames) {

@@ -52,7 +52,7 @@ public:
     int channels() const { return channels_; }
 
 private:
-    void renderChunk(float* out, int frames);
+    bool renderChunk(float* out, int frames);  // whether any source was mixed
     void applyMasterVolume(float* out, int frames);
     void measureLoad(double seconds, int frames);
 

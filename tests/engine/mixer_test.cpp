@@ -135,6 +135,7 @@ TEST(Mixer, SumsChannelsAndAppliesMasterVolume) {
     mixer.add(a);
     mixer.add(b);
     auto out = render(mixer, kRate / 4);
+    EXPECT_GT(mixer.cpuPercent(), 0.0f);
     auto left = tone::channelOf(out, 2, 0);
     EXPECT_NEAR(tone::amplitudeAt(left, 1000, kRate), 0.4, 0.01);
     EXPECT_NEAR(tone::amplitudeAt(left, 3000, kRate), 0.4, 0.01) << "mono reaches both sides";
@@ -152,6 +153,7 @@ TEST(Mixer, SumsChannelsAndAppliesMasterVolume) {
     mixer.remove(b.get());
     out = render(mixer, kBlock);
     EXPECT_EQ(tone::peak(tone::channelOf(out, 2, 0)), 0.0);
+    EXPECT_EQ(mixer.cpuPercent(), 0.0f) << "no channel, no load: not the last stream's average";
 }
 
 TEST(Mixer, ClipsTheSumToFullScale) {
