@@ -66,9 +66,18 @@ start_desktop() {
 
 alive() { [ -e "/proc/$1" ] && ! grep -q '^[0-9]* (.*) Z' "/proc/$1/stat" 2>/dev/null; }
 
-# Run time of all of a process's threads, in nanoseconds.
-run_ns() {
-  cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ sum += $1 } END { printf "%d\n", sum }'
+# Run time of a process since a task_ns snapshot, thread by thread: a thread
+# that ended meanwhile (Qt's pooled threads end when idle) takes its time
+# with it, and would otherwise make the difference of two sums negative.
+task_ns() {
+  local task
+  for task in "/proc/$1/task/"*; do
+    echo "${task##*/} $(cut -d' ' -f1 "$task/schedstat" 2>/dev/null || echo 0)"
+  done
+}
+run_ns_since() {  # run_ns_since PID SNAPSHOT
+  task_ns "$1" | awk 'NR == FNR { was[$1] = $2; next } { sum += $2 - ($1 in was ? was[$1] : 0) }
+    END { printf "%d\n", sum }' "$2" -
 }
 
 # Run time per class of the player's threads, one "tid class ns" a line
@@ -143,11 +152,11 @@ pulse_round() {  # pulse_round URL
   thread_ns "$shown" >"$work/shown.before"
   thread_ns "$minimised" >"$work/minimised.before"
   thread_ns "$idle" >"$work/idle.before"
-  for i in "${!pids[@]}"; do start[i]=$(run_ns "${pids[i]}"); done
+  for i in "${!pids[@]}"; do task_ns "${pids[i]}" >"$work/run-$i.before"; start[i]=0; done
   sleep "$seconds"
   for i in "${!pids[@]}"; do
     alive "${pids[i]}" || { say "${names[i]} (${states[i]}) stopped early"; exit 1; }
-    end[i]=$(run_ns "${pids[i]}")
+    end[i]=$(run_ns_since "${pids[i]}" "$work/run-$i.before")
     rss[i]=$(rss_kib "${pids[i]}")
     own[i]=$(awk '/^RssAnon:/ { print $2 }' "/proc/${pids[i]}/status")
   done
