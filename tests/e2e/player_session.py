@@ -96,12 +96,13 @@ def close_window(display, window):
 
 
 def program_folder(program, folder, stations):
-    """Puts a copy of the program, its plug-ins (linked) and a stations1.txt
-    of (name, url) pairs into folder, so that its record folder is the
-    folder's own; returns the copy's path."""
+    """Puts a copy of the program, its plug-ins and the HLS plug-in's media
+    module (linked) and a stations1.txt of (name, url) pairs into folder, so
+    that its record folder is the folder's own; returns the copy's path."""
     copy = os.path.join(folder, "tunelark")
     shutil.copy2(program, copy)
-    for plugin in glob.glob(os.path.join(os.path.dirname(program), "bass*.so")):
+    here = os.path.dirname(program)
+    for plugin in glob.glob(os.path.join(here, "bass*.so")) + glob.glob(os.path.join(here, "tunelark-*.so")):
         os.symlink(plugin, os.path.join(folder, os.path.basename(plugin)))
     with open(os.path.join(folder, "stations1.txt"), "w") as f:
         f.writelines("%s, %s\n" % station for station in stations)

@@ -9,6 +9,20 @@ import time
 from player_session import PlayerSession, icecast_port, run, wait_until
 
 STARTED = []
+# Orca writes its debug log through a block-buffered file, so what it said
+# last may wait in the buffer until it has more to log; an idle player gives
+# it nothing more. Started through this, Orca writes its log line by line.
+LINE_BUFFERED_ORCA = """
+import builtins, runpy, sys
+path, real_open = sys.argv[1], builtins.open
+def line_buffered(file, mode="r", *args, **kwargs):
+    if file == path and not args and not kwargs:
+        return real_open(file, mode, 1)
+    return real_open(file, mode, *args, **kwargs)
+builtins.open = line_buffered
+sys.argv = ["orca", "--debug-file", path, "-d", "speech"]
+runpy.run_path("/usr/bin/orca", run_name="__main__")
+"""
 SPOKEN = re.compile(rb"SPEECH OUTPUT: '(.*?)' ?\{'established", re.DOTALL)
 TAB_STOPS = [("Pause", "push button"), ("Exit", "push button"), ("Info", "push button"), ("Volume", "slider"),
              ("Reverb", "slider"), ("10 kHz", "slider"), ("1 kHz", "slider"), ("125 Hz", "slider"),
@@ -19,7 +33,7 @@ class Orca:
     def __init__(self, s):
         self.s, self.path, self.offset, self.lines, self.mark = s, s.folder + "/orca.log", 0, [], 0
         env = dict(os.environ, DISPLAY=s.xvfb.display, HOME=s.folder, XDG_CONFIG_HOME=s.folder)
-        self.process = subprocess.Popen(["orca", "--debug-file", self.path, "-d", "speech"], env=env)
+        self.process = subprocess.Popen([sys.executable, "-c", LINE_BUFFERED_ORCA, self.path], env=env)
         STARTED.append(self)
 
     def spoken(self):

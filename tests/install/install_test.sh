@@ -12,6 +12,10 @@ prefix=$stage/root/usr/local share=$stage/root/usr/local/share
 DESTDIR=$stage/root cmake --install "$build" --prefix /usr/local >/dev/null
 
 [ -x "$prefix/bin/tunelark" ] && [ -x "$prefix/lib/tunelark/tunelark" ] || fail "program or launcher missing"
+# The plug-ins beside the program, and the HLS plug-in's media module it loads.
+for module in bassaac.so bassopus.so basshls.so tunelark-hls-media.so; do
+  [ -s "$prefix/lib/tunelark/$module" ] || fail "missing $module"
+done
 for f in applications/tunelark.desktop metainfo/tunelark.metainfo.xml man/man1/tunelark.1.gz doc/tunelark/copyright; do
   [ -s "$share/$f" ] || fail "missing $f"
 done
