@@ -54,7 +54,7 @@ static void onTimer() {
     }
     float load = BASS_GetCPU();
     showLoad(window, load);
-    if (load == 0) restWithoutStream(window);
+    if (load == 0 && !player.stream) restWithoutStream(window);  // checked again under the lock
 }
 
 // With no stream the meters hold still and the load, once shown at zero,
