@@ -5,6 +5,7 @@ Usage: dbus-run-session -- /usr/bin/python3 controls_e2e.py PROGRAM
 """
 
 import math
+import subprocess
 import sys
 
 import pyatspi
@@ -44,6 +45,21 @@ def station_list_by_click_and_keys(s):
     box_closes_by_enter_and_by_click(s, lambda: next(choices)(), "Can't play the stream")
     s.click(s.control("Stations")[0])
     playing(s, "Harness MP3", "MP3")
+
+
+def hidden_window_plays_on_and_shows_the_song_again(s):
+    """Unmapped for longer than a song (6 s), the window plays on; mapped
+    again, it shows the song the desktop is told of, not the one it hid with."""
+    window = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "Tunelark"], env=s.xdotool_env,
+                            stdout=subprocess.PIPE, text=True).stdout.split()[0]
+    hid_with = s.text("Song title")
+    s.xdotool("windowunmap", "--sync", window)
+    desktop_title = lambda: subprocess.run(["playerctl", "-p", "tunelark", "metadata", "title"],
+                                           stdout=subprocess.PIPE, text=True).stdout.strip()
+    wait_until(lambda: desktop_title() not in ("", hid_with), "a new song while hidden")
+    s.wait_level(lambda v: v > 0.05, "sound while hidden")
+    s.xdotool("windowmap", "--sync", window)
+    wait_until(lambda: s.text("Song title") != hid_with and s.text("Song title") in desktop_title(), "the song shown")
 
 
 def volume_by_atspi_drag_and_keys(s):
@@ -147,7 +163,7 @@ def main():
     port = icecast_port()
     urls = ["http://127.0.0.1:%d/test.mp3" % port, "http://127.0.0.1:%d/test.ogg" % port, "http://127.0.0.1:%d/none" % port]
     stations = list(zip(STATIONS, urls))
-    run([station_list_by_click_and_keys, volume_by_atspi_drag_and_keys, pause_gives_silence_and_play_resumes,
+    run([station_list_by_click_and_keys, hidden_window_plays_on_and_shows_the_song_again, volume_by_atspi_drag_and_keys, pause_gives_silence_and_play_resumes,
          effect_sliders_by_drag_and_keys, presets_set_the_four_sliders, rec_click_writes_a_file,
          info_box_reports_while_the_stream_plays_on, exit_button_ends_with_zero_and_complete_records],
         lambda: PlayerSession(program, stations))
