@@ -1,9 +1,11 @@
 #include "app/main_window.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
 #include "engine/bass.h"
+#include "platform/working_set.h"
 #include "playback/equalizer.h"
 #include "playback/reconnect.h"
 #include "state/player_state.h"
@@ -12,6 +14,7 @@
 static void onTimer();
 static void showLoad(HWND window, float load);
 static void restWithoutStream(HWND window);
+static void releaseConnectingCode(HSTREAM stream);
 static void onVolumeScroll(HWND slider);
 static void onEffectScroll(HWND slider);
 static void onClose();
@@ -51,6 +54,7 @@ static void onTimer() {
         if (level == static_cast<DWORD>(-1)) level = 0;
         SendDlgItemMessageA(window, IDC_LEVEL_LEFT, PBM_SETPOS, LOWORD(level), 0);
         SendDlgItemMessageA(window, IDC_LEVEL_RIGHT, PBM_SETPOS, HIWORD(level), 0);
+        releaseConnectingCode(stream);
     }
     float load = BASS_GetCPU();
     showLoad(window, load);
@@ -64,6 +68,26 @@ static void onTimer() {
 static void restWithoutStream(HWND window) {
     MutexLock lock(player.installLock);
     if (!player.stream) KillTimer(window, 0);
+}
+
+// Starting, showing the window and connecting run much code that playing
+// never runs again (the station file, the TLS handshake, the decoder's
+// probe, the fonts' set-up), and its pages would stay in the process's
+// resident memory for good. Once a stream has played for a few seconds
+// they are given back; what playing still uses comes back at its next use.
+static void releaseConnectingCode(HSTREAM stream) {
+    using Clock = std::chrono::steady_clock;
+    static HSTREAM seen = 0;
+    static Clock::time_point since;
+    static bool released = false;
+    if (stream != seen) {
+        seen = stream;
+        since = Clock::now();
+        released = false;
+    } else if (!released && Clock::now() - since >= std::chrono::seconds(5)) {
+        released = true;
+        releaseLoadedCode();
+    }
 }
 
 // The load changes in its last digits at almost every tick while a stream
