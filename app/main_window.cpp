@@ -65,9 +65,14 @@ static void onTimer() {
 // stays there: the timer rests, so an idle player wakes nobody twenty times
 // a second. The connection that installs the next stream sets it again, in
 // the same hold of installLock, so a stream arriving now finds it running.
+// An idle player keeps no pages of start-up or of the last station's code.
 static void restWithoutStream(HWND window) {
-    MutexLock lock(player.installLock);
-    if (!player.stream) KillTimer(window, 0);
+    {
+        MutexLock lock(player.installLock);
+        if (player.stream) return;
+        KillTimer(window, 0);
+    }
+    releaseLoadedCode();
 }
 
 // Starting, showing the window and connecting run much code that playing
