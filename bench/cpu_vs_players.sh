@@ -19,7 +19,9 @@
 # Everything runs under a private Xvfb with a window manager (openbox), so
 # that a window can be minimised as a person does it. CPU time is the run
 # time of every thread (/proc/<pid>/task/*/schedstat, nanoseconds) in table
-# 1, user + system clock ticks (/proc/<pid>/stat) in table 2.
+# 1, user + system clock ticks (/proc/<pid>/stat) in table 2. Memory is
+# VmRSS, its private part (RssAnon), and the proportional set size (Pss of
+# /proc/<pid>/smaps_rollup: each shared page divided among its mappers).
 #
 # Usage: bench/cpu_vs_players.sh [seconds]     (default 60; the player is
 # built in build-bench/ unless TUNELARK_BUILD names a build folder)
@@ -118,7 +120,7 @@ print(max(map(abs, a)) if a else 0)' "$work/heard-$1.raw"
 percent() { awk -v ns="$1" -v w="$seconds" 'BEGIN { printf "%.3f", 100 * ns / 1e9 / w }'; }
 
 pulse_round() {  # pulse_round URL
-  local url=$1 names=() states=() pids=() start=() end=() rss=() own=() i x=0 geometry
+  local url=$1 names=() states=() pids=() start=() end=() rss=() own=() pss=() i x=0 geometry
   local shown minimised idle
   export PULSE_SERVER
   open_player shown "$url" SDL_AUDIODRIVER=pulseaudio PULSE_SERVER="$PULSE_SERVER"
@@ -159,6 +161,7 @@ pulse_round() {  # pulse_round URL
     end[i]=$(run_ns_since "${pids[i]}" "$work/run-$i.before")
     rss[i]=$(rss_kib "${pids[i]}")
     own[i]=$(awk '/^RssAnon:/ { print $2 }' "/proc/${pids[i]}/status")
+    pss[i]=$(awk '/^Pss:/ { print $2 }' "/proc/${pids[i]}/smaps_rollup")
   done
   thread_ns "$shown" >"$work/shown.after"
   thread_ns "$minimised" >"$work/minimised.after"
@@ -181,15 +184,15 @@ pulse_round() {  # pulse_round URL
     fi
     share[$i]=$(percent "$used")
     awk -v n="${names[i]}" -v s="${states[i]}" -v u="$used" -v g="$goodvibes_ns" -v p="${share[$i]}" \
-      -v r="${rss[i]}" -v o="${own[i]}" -v h="$heard" \
-      'BEGIN { printf "| %s | %s | %.3f s | %s %% | %.2f | %.1f MiB (%.1f) | %s |\n", n, s, u / 1e9, p, u / g, r / 1024, o / 1024, h }'
+      -v r="${rss[i]}" -v o="${own[i]}" -v q="${pss[i]}" -v h="$heard" \
+      'BEGIN { printf "| %s | %s | %.3f s | %s %% | %.2f | %.1f MiB (%.1f) | %.1f MiB | %s |\n", n, s, u / 1e9, p, u / g, r / 1024, o / 1024, q / 1024, h }'
     if [ "$i" -le 2 ]; then
       local who=shown
       [ "$i" -eq 1 ] && who=minimised
       [ "$i" -eq 2 ] && who=idle
       read -r -a split < <(split_ns "$work/$who.before" "$work/$who.after")
-      echo "| ... its window (Qt's threads) | | $(awk -v u="${split[0]}" 'BEGIN { printf "%.3f s", u / 1e9 }') | $(percent "${split[0]}") % | | | |"
-      echo "| ... its engine (output, network, decoding) | | $(awk -v u="${split[1]}" 'BEGIN { printf "%.3f s", u / 1e9 }') | $(percent "${split[1]}") % | | | |"
+      echo "| ... its window (Qt's threads) | | $(awk -v u="${split[0]}" 'BEGIN { printf "%.3f s", u / 1e9 }') | $(percent "${split[0]}") % | | | | |"
+      echo "| ... its engine (output, network, decoding) | | $(awk -v u="${split[1]}" 'BEGIN { printf "%.3f s", u / 1e9 }') | $(percent "${split[1]}") % | | | | |"
     fi
     [[ "$heard" == \*\*NO* ]] && unheard=1
   done
