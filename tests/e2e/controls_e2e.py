@@ -49,7 +49,8 @@ def station_list_by_click_and_keys(s):
 
 def hidden_window_plays_on_and_shows_the_song_again(s):
     """Unmapped for longer than a song (6 s), the window plays on; mapped
-    again, it shows the song the desktop is told of, not the one it hid with."""
+    again, it shows the song the desktop is told of, not the one it hid with,
+    and its meters follow the stream."""
     window = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "Tunelark"], env=s.xdotool_env,
                             stdout=subprocess.PIPE, text=True).stdout.split()[0]
     hid_with = s.text("Song title")
@@ -60,6 +61,10 @@ def hidden_window_plays_on_and_shows_the_song_again(s):
     s.wait_level(lambda v: v > 0.05, "sound while hidden")
     s.xdotool("windowmap", "--sync", window)
     wait_until(lambda: s.text("Song title") != hid_with and s.text("Song title") in desktop_title(), "the song shown")
+    s.click("Pause")  # the meters follow the stream again: down with Pause, up with Play
+    wait_until(lambda: s.value("Left level") == s.value("Right level") == 0, "the meters at rest")
+    s.click("Play")
+    wait_until(lambda: s.value("Left level") > 0 and s.value("Right level") > 0, "the meters up again")
 
 
 def volume_by_atspi_drag_and_keys(s):
