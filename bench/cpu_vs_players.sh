@@ -168,8 +168,8 @@ pulse_round() {  # pulse_round URL
   thread_ns "$idle" >"$work/idle.after"
   echo "Load average after the window: $(cut -d' ' -f1-3 /proc/loadavg)"
   echo
-  echo "| player | state | CPU time | of one core | × Goodvibes | resident memory (of it private) | heard at the sink (peak) |"
-  echo "|---|---|---|---|---|---|---|"
+  echo "| player | state | CPU time | of one core | × Goodvibes | resident memory (of it private) | proportional | heard at the sink (peak) |"
+  echo "|---|---|---|---|---|---|---|---|"
   local goodvibes_ns=$((end[4] - start[4])) peak used heard
   local -A share
   for i in "${!pids[@]}"; do
