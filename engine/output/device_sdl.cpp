@@ -10,11 +10,13 @@ namespace engine::out {
 
 namespace {
 
-// About 46 ms at 44.1 kHz. Each buffer wakes SDL's thread and the sound
-// server's round trip; at 23 ms those wake-ups cost more than decoding the
-// station. 46 ms still starts a station's sound well within 100 ms and
-// moves a slider's change to the ear in under a twentieth of a second.
-constexpr int kBufferFrames = 2048;
+// About 70 ms at 44.1 kHz. PulseAudio asks for a quarter of a buffer at a
+// time, and each request wakes its client's thread and SDL's: at 46 ms those
+// wake-ups cost SDL's thread more than our mixing, effects and decoding
+// together, and 70 ms takes a quarter of the output's time off. A station
+// still starts within 100 ms of its first bytes (bench/first_sample.sh), and
+// a slider's change reaches the ear within a fourteenth of a second.
+constexpr int kBufferFrames = 3072;
 
 std::mutex sdlMutex;  // SDL's subsystem calls are not thread-safe
 int sdlUsers = 0;     // guarded by sdlMutex
