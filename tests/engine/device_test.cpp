@@ -87,7 +87,7 @@ TEST(Device, DefaultDeviceStartsStopsAndStartsAgain) {
         EXPECT_EQ(info.speakers, 2u);
         EXPECT_EQ(info.freq, 44100u);
         EXPECT_GT(info.minbuf, 0u);
-        EXPECT_LE(info.minbuf, 50u) << "the device buffer is kept small";
+        EXPECT_LE(info.minbuf, 100u) << "a station starts, and a slider is heard, within a tenth of a second";
         EXPECT_GE(info.latency, info.minbuf);
 
         BASS_DEVICEINFO device{};
