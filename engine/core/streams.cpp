@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/api/errors.h"
+#include "engine/core/thread_name.h"
 
 namespace engine {
 
@@ -26,7 +27,10 @@ void finishChannel(std::shared_ptr<Channel> channel, SyncDispatcher* dispatcher)
     }
     // On the dispatcher's own thread too: it runs the task after this callback.
     if (dispatcher && dispatcher->post([channel] { channel->finish(); })) return;
-    std::thread([channel] { channel->finish(); }).detach();
+    std::thread([channel] {
+        nameThisThread("tl-finish");
+        channel->finish();
+    }).detach();
 }
 
 void release(std::shared_ptr<Channel> channel, Runtime* runtime, bool dispatcherStays) {

@@ -6,6 +6,8 @@
 #include <semaphore>
 #include <thread>
 
+#include "engine/core/thread_name.h"
+
 namespace engine {
 
 struct SyncDispatcher::State {
@@ -33,6 +35,7 @@ struct SyncDispatcher::State {
     }
 
     static void run(std::shared_ptr<State> self) {
+        nameThisThread("tl-syncs");
         for (;;) {
             self->wake.acquire();
             // Cleared before the work: a signal raised during it wakes us again.

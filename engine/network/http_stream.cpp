@@ -3,6 +3,7 @@
 #include "engine/api/errors.h"
 #include "engine/bass.h"
 #include "engine/core/text_match.h"
+#include "engine/core/thread_name.h"
 #include "engine/network/curl_transfer.h"
 #include "engine/network/icy_parser.h"
 #include "engine/network/playlist.h"
@@ -82,6 +83,7 @@ struct HttpStream::Impl {
 // The thread's body: nothing the consumer's handlers throw leaves it (an
 // exception would end the process); it becomes the download's error.
 void HttpStream::Impl::download() {
+    nameThisThread("tl-download");
     int error = 0;
     try {
         error = tryUrl(url, 0);

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "engine/core/thread_name.h"
+
 namespace engine::out {
 
 namespace {
@@ -42,6 +44,7 @@ bool DeviceKeeper::wanted(Clock::time_point now) const {
 }
 
 void DeviceKeeper::run() {
+    nameThisThread("tl-device");
     std::unique_lock lock(mutex_);
     auto signalled = [this] { return stopping_ || woken_; };
     while (!stopping_) {

@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/core/thread_name.h"
 #include "engine/output/output.h"
 
 namespace engine::out {
@@ -36,6 +37,7 @@ public:
 
 private:
     void run() {
+        nameThisThread("tl-nosound");
         std::vector<float> block(size_t(kBufferFrames) * kChannels);
         auto period = std::chrono::nanoseconds(int64_t(kBufferFrames) * 1000000000 / format_.rate);
         auto next = std::chrono::steady_clock::now();

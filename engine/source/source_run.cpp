@@ -9,6 +9,7 @@
 #include "engine/api/errors.h"
 #include "engine/bass.h"
 #include "engine/core/text_match.h"
+#include "engine/core/thread_name.h"
 #include "engine/network/curl_transfer.h"
 #include "engine/network/http_headers.h"
 
@@ -122,6 +123,7 @@ void SourceRun::stop() {
 
 // The thread's body: nothing the plug-in or the sink throws leaves it.
 void SourceRun::body() {
+    nameThisThread("tl-source");
     int error = 0;
     try {
         const Claim& c = claim_;

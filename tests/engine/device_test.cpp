@@ -100,7 +100,7 @@ TEST(Device, DefaultDeviceStartsStopsAndStartsAgain) {
         EXPECT_FALSE(BASS_GetInfo(&info));
         EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_INIT);
     }
-    EXPECT_TRUE(threadCountReturnsTo(before)) << "an engine thread outlived BASS_Free";
+    EXPECT_TRUE(threadCountReturnsTo(before)) << "an engine thread outlived BASS_Free: " << test::threadNames();
 }
 
 TEST(Device, NoSoundDeviceRunsWithoutSdl) {

@@ -3,6 +3,7 @@
 #include <dirent.h>
 
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 #include "engine/bass.h"
@@ -10,14 +11,32 @@
 
 namespace test {
 
-int threadCount() {
-    int count = 0;
+namespace {
+
+std::vector<std::string> taskIds() {
+    std::vector<std::string> ids;
     if (DIR* dir = opendir("/proc/self/task")) {
         while (dirent* entry = readdir(dir))
-            if (entry->d_name[0] != '.') ++count;
+            if (entry->d_name[0] != '.') ids.emplace_back(entry->d_name);
         closedir(dir);
     }
-    return count;
+    return ids;
+}
+
+}  // namespace
+
+int threadCount() {
+    return int(taskIds().size());
+}
+
+std::string threadNames() {
+    std::string names;
+    for (const std::string& id : taskIds()) {
+        std::ifstream comm("/proc/self/task/" + id + "/comm");
+        std::string name;
+        if (std::getline(comm, name)) names += (names.empty() ? "" : ", ") + name;
+    }
+    return names;
 }
 
 int baselineThreads() {
@@ -42,7 +61,7 @@ void EngineTest::SetUp() {
 
 void EngineTest::TearDown() {
     BASS_Free();
-    EXPECT_TRUE(threadCountReturnsTo(baseline_)) << "an engine thread outlived BASS_Free";
+    EXPECT_TRUE(threadCountReturnsTo(baseline_)) << "an engine thread outlived BASS_Free: " << threadNames();
 }
 
 }  // namespace test

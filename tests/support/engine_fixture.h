@@ -9,8 +9,9 @@
 
 namespace test {
 
-// The threads this process has now.
+// The threads this process has now, and their names (for a failure message).
 int threadCount();
+std::string threadNames();
 
 // The thread count with no engine running. A first thread is made and joined
 // before counting, since sanitizer runtimes start a helper thread of their
