@@ -83,14 +83,12 @@ static void restWithoutStream(HWND window) {
 static void releaseConnectingCode(HSTREAM stream) {
     using Clock = std::chrono::steady_clock;
     static HSTREAM seen = 0;
-    static Clock::time_point since;
-    static bool released = false;
+    static Clock::time_point due;  // the end of time once released
     if (stream != seen) {
         seen = stream;
-        since = Clock::now();
-        released = false;
-    } else if (!released && Clock::now() - since >= std::chrono::seconds(5)) {
-        released = true;
+        due = Clock::now() + std::chrono::seconds(5);
+    } else if (Clock::now() >= due) {
+        due = Clock::time_point::max();
         releaseLoadedCode();
     }
 }

@@ -27,7 +27,7 @@ static bool hasTextRelocations(const dl_phdr_info& info) {
 static int releaseObject(dl_phdr_info* info, size_t, void* released) {
     // The kernel's vDSO is no file's copy.
     if (info->dlpi_addr == getauxval(AT_SYSINFO_EHDR) || hasTextRelocations(*info)) return 0;
-    const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+    static const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
     for (int i = 0; i < info->dlpi_phnum; ++i) {
         const ElfW(Phdr)& segment = info->dlpi_phdr[i];
         // Writable segments hold relocated pointers and the program's data,
