@@ -68,20 +68,6 @@ start_desktop() {
 
 alive() { [ -e "/proc/$1" ] && ! grep -q '^[0-9]* (.*) Z' "/proc/$1/stat" 2>/dev/null; }
 
-# Run time of a process since a task_ns snapshot, thread by thread: a thread
-# that ended meanwhile (Qt's pooled threads end when idle) takes its time
-# with it, and would otherwise make the difference of two sums negative.
-task_ns() {
-  local task
-  for task in "/proc/$1/task/"*; do
-    echo "${task##*/} $(cut -d' ' -f1 "$task/schedstat" 2>/dev/null || echo 0)"
-  done
-}
-run_ns_since() {  # run_ns_since PID SNAPSHOT
-  task_ns "$1" | awk 'NR == FNR { was[$1] = $2; next } { sum += $2 - ($1 in was ? was[$1] : 0) }
-    END { printf "%d\n", sum }' "$2" -
-}
-
 # Run time per class of the player's threads, one "tid class ns" a line
 # (classes as thread_ticks in common.sh).
 thread_ns() {
@@ -96,6 +82,10 @@ thread_ns() {
   done
 }
 
+# Run time between two listings, thread by thread: a thread that ended
+# meanwhile (Qt's pooled threads end when idle) takes its time with it, and
+# would otherwise make the difference of two sums negative. For a player
+# other than ours only the sum of the two classes means anything.
 split_ns() {  # split_ns BEFORE AFTER -> "window engine"
   awk 'NR == FNR { before[$1] = $3; next }
        { used[$2] += $3 - before[$1] }
@@ -120,25 +110,21 @@ print(max(map(abs, a)) if a else 0)' "$work/heard-$1.raw"
 percent() { awk -v ns="$1" -v w="$seconds" 'BEGIN { printf "%.3f", 100 * ns / 1e9 / w }'; }
 
 pulse_round() {  # pulse_round URL
-  local url=$1 names=() states=() pids=() start=() end=() rss=() own=() pss=() i x=0 geometry
-  local shown minimised idle
+  local url=$1 names=() states=() pids=() ran=() window=() engine=() rss=() own=() pss=() i x=0 geometry
   export PULSE_SERVER
   open_player shown "$url" SDL_AUDIODRIVER=pulseaudio PULSE_SERVER="$PULSE_SERVER"
-  shown=$player_pid
   geometry=$(xdotool getwindowgeometry --shell "$player_window")
   xdotool windowmove --sync "$player_window" 0 0 >/dev/null
   select_station "$player_window"
-  names+=(tunelark) states+=("playing, window shown") pids+=("$shown")
+  names+=(tunelark) states+=("playing, window shown") pids+=("$player_pid")
   open_player minimised "$url" SDL_AUDIODRIVER=pulseaudio PULSE_SERVER="$PULSE_SERVER"
-  minimised=$player_pid
   select_station "$player_window"
   sleep 1
   xdotool windowminimize --sync "$player_window"
-  names+=(tunelark) states+=("playing, window minimised") pids+=("$minimised")
+  names+=(tunelark) states+=("playing, window minimised") pids+=("$player_pid")
   open_player idle "$url" SDL_AUDIODRIVER=pulseaudio PULSE_SERVER="$PULSE_SERVER"
-  idle=$player_pid
   xdotool windowmove --sync "$player_window" "$(( $(sed -n 's/^WIDTH=//p' <<<"$geometry") + 40 ))" 0 >/dev/null
-  names+=(tunelark) states+=("no station, window shown") pids+=("$idle")
+  names+=(tunelark) states+=("no station, window shown") pids+=("$player_pid")
   env -u DISPLAY mpv --no-config --no-terminal --no-video --ao=pulse "$url" >"$work/mpv-pulse.log" 2>&1 </dev/null &
   started_pids+=($!)
   names+=("mpv (--ao=pulse)") states+=(playing) pids+=($!)
@@ -151,29 +137,25 @@ pulse_round() {  # pulse_round URL
     xdotool windowmove "${x%%$'\n'*}" 0 "$(( $(sed -n 's/^HEIGHT=//p' <<<"$geometry") + 80 ))" >/dev/null 2>&1 || true
   fi
   sleep "$warmup"
-  thread_ns "$shown" >"$work/shown.before"
-  thread_ns "$minimised" >"$work/minimised.before"
-  thread_ns "$idle" >"$work/idle.before"
-  for i in "${!pids[@]}"; do task_ns "${pids[i]}" >"$work/run-$i.before"; start[i]=0; done
+  for i in "${!pids[@]}"; do thread_ns "${pids[i]}" >"$work/run-$i.before"; done
   sleep "$seconds"
   for i in "${!pids[@]}"; do
     alive "${pids[i]}" || { say "${names[i]} (${states[i]}) stopped early"; exit 1; }
-    end[i]=$(run_ns_since "${pids[i]}" "$work/run-$i.before")
+    thread_ns "${pids[i]}" >"$work/run-$i.after"
+    read -r "window[i]" "engine[i]" < <(split_ns "$work/run-$i.before" "$work/run-$i.after")
+    ran[i]=$((window[i] + engine[i]))
     rss[i]=$(rss_kib "${pids[i]}")
     own[i]=$(awk '/^RssAnon:/ { print $2 }' "/proc/${pids[i]}/status")
     pss[i]=$(awk '/^Pss:/ { print $2 }' "/proc/${pids[i]}/smaps_rollup")
   done
-  thread_ns "$shown" >"$work/shown.after"
-  thread_ns "$minimised" >"$work/minimised.after"
-  thread_ns "$idle" >"$work/idle.after"
   echo "Load average after the window: $(cut -d' ' -f1-3 /proc/loadavg)"
   echo
   echo "| player | state | CPU time | of one core | × Goodvibes | resident memory (of it private) | proportional | heard at the sink (peak) |"
   echo "|---|---|---|---|---|---|---|---|"
-  local goodvibes_ns=$((end[4] - start[4])) peak used heard
+  local goodvibes_ns=${ran[4]} peak used heard
   local -A share
   for i in "${!pids[@]}"; do
-    used=$((end[i] - start[i]))
+    used=${ran[i]}
     peak=$(heard_peak "${pids[i]}")
     if [ "${states[i]}" = "no station, window shown" ]; then
       heard="nothing to hear (${peak:-no stream})"
@@ -186,19 +168,15 @@ pulse_round() {  # pulse_round URL
     awk -v n="${names[i]}" -v s="${states[i]}" -v u="$used" -v g="$goodvibes_ns" -v p="${share[$i]}" \
       -v r="${rss[i]}" -v o="${own[i]}" -v q="${pss[i]}" -v h="$heard" \
       'BEGIN { printf "| %s | %s | %.3f s | %s %% | %.2f | %.1f MiB (%.1f) | %.1f MiB | %s |\n", n, s, u / 1e9, p, u / g, r / 1024, o / 1024, q / 1024, h }'
-    if [ "$i" -le 2 ]; then
-      local who=shown
-      [ "$i" -eq 1 ] && who=minimised
-      [ "$i" -eq 2 ] && who=idle
-      read -r -a split < <(split_ns "$work/$who.before" "$work/$who.after")
-      echo "| ... its window (Qt's threads) | | $(awk -v u="${split[0]}" 'BEGIN { printf "%.3f s", u / 1e9 }') | $(percent "${split[0]}") % | | | | |"
-      echo "| ... its engine (output, network, decoding) | | $(awk -v u="${split[1]}" 'BEGIN { printf "%.3f s", u / 1e9 }') | $(percent "${split[1]}") % | | | | |"
+    if [ "$i" -le 2 ]; then  # the player's own three
+      echo "| ... its window (Qt's threads) | | $(awk -v u="${window[i]}" 'BEGIN { printf "%.3f s", u / 1e9 }') | $(percent "${window[i]}") % | | | | |"
+      echo "| ... its engine (output, network, decoding) | | $(awk -v u="${engine[i]}" 'BEGIN { printf "%.3f s", u / 1e9 }') | $(percent "${engine[i]}") % | | | | |"
     fi
     [[ "$heard" == \*\*NO* ]] && unheard=1
   done
   echo
-  awk -v a="$((end[0] - start[0]))" -v b="$((end[1] - start[1]))" -v c="${share[2]}" -v g="$goodvibes_ns" \
-    -v r="${rss[0]}" -v m="$((end[3] - start[3]))" '
+  awk -v a="${ran[0]}" -v b="${ran[1]}" -v c="${share[2]}" -v g="$goodvibes_ns" \
+    -v r="${rss[0]}" -v m="${ran[3]}" '
     function verdict(ok) { return ok ? "met" : "**not met**" }
     BEGIN {
       printf "- playing, window shown: %.2f × Goodvibes (target at most 1): %s\n", a / g, verdict(a <= g)
