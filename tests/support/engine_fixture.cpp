@@ -13,30 +13,31 @@ namespace test {
 
 namespace {
 
-std::vector<std::string> taskIds() {
-    std::vector<std::string> ids;
+// One name per thread of this process ("?" for one ending as it is read).
+std::vector<std::string> threads() {
+    std::vector<std::string> names;
     if (DIR* dir = opendir("/proc/self/task")) {
-        while (dirent* entry = readdir(dir))
-            if (entry->d_name[0] != '.') ids.emplace_back(entry->d_name);
+        while (dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] == '.') continue;
+            std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+            std::string name;
+            names.push_back(std::getline(comm, name) ? name : "?");
+        }
         closedir(dir);
     }
-    return ids;
+    return names;
 }
 
 }  // namespace
 
 int threadCount() {
-    return int(taskIds().size());
+    return int(threads().size());
 }
 
 std::string threadNames() {
-    std::string names;
-    for (const std::string& id : taskIds()) {
-        std::ifstream comm("/proc/self/task/" + id + "/comm");
-        std::string name;
-        if (std::getline(comm, name)) names += (names.empty() ? "" : ", ") + name;
-    }
-    return names;
+    std::string joined;
+    for (const std::string& name : threads()) joined += (joined.empty() ? "" : ", ") + name;
+    return joined;
 }
 
 int baselineThreads() {
